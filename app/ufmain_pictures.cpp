@@ -1,0 +1,84 @@
+// Pictures: the preview, choosing a picture with the dialog and by dropping a file.
+#include "pictures/painting.h"
+#include "pictures/selection.h"
+#include "platform/dialogs.h"
+#include "platform/picturebox.h"
+#include "ufmain.h"
+#include "widgets.h"
+
+#include <QLabel>
+
+void UFMain::myPic() {
+    for (platform::PictureBox* box : Picture1) {
+        box->setVisible(false);
+    }
+    pictures::paintPreview(*Picture2, Picture0);
+    Picture2->setVisible(true);
+}
+
+void UFMain::showUnreadablePicture() {
+    platform::messageBox(this, {QStringLiteral("表示出来ない画像ファイルです。"), QStringLiteral("表示不可通知"),
+                                platform::MessageIcon::Stop, platform::MessageButtons::Ok});
+}
+
+void UFMain::Command1_Click() {
+    runWhenIdle([this] {
+        QPointer<UFMain> alive(this);
+        const std::optional<QString> chosen = platform::openFileDialog(this, pictures::pictureFilter());
+        if (alive.isNull() || myClosed || !chosen) {
+            return;
+        }
+        for (platform::PictureBox* box : Picture1) {
+            box->setVisible(false);
+        }
+        platform::Picture loaded = pictures::loadPicture(*chosen);
+        if (loaded.isEmpty()) {
+            showUnreadablePicture();
+            if (alive.isNull()) {
+                return;
+            }
+        } else {
+            Picture0 = std::move(loaded);
+        }
+        pictures::paintPreview(*Picture2, Picture0);
+        Picture2->setVisible(true);
+        myPlaying = false;
+        Label1->setText(QStringLiteral("経過時間　00:00"));
+    });
+}
+
+bool UFMain::acceptsDropAt(const QPoint& pos) const {
+    const QWidget* target = m_surface->childAt(pos);
+    // The painted panels and the clock label are the window's background; the preview takes drops itself.
+    return target == nullptr || target == Label1 || target == Picture2;
+}
+
+void UFMain::routeDrop(const QPoint& pos, const QMimeData* data) {
+    if (m_surface->childAt(pos) == Picture2) {
+        Picture2_OLEDragDrop(data);
+    } else {
+        Form_OLEDragDrop(data);
+    }
+}
+
+void UFMain::Form_OLEDragDrop(const QMimeData* data) {
+    // The drop's data lives only as long as the drop event: take the file name now, load when idle.
+    const std::optional<QString> path = pictures::firstDroppedFile(data);
+    runWhenIdle([this, path] { loadDroppedPicture(path); });
+}
+
+void UFMain::Picture2_OLEDragDrop(const QMimeData* data) { Form_OLEDragDrop(data); }
+
+void UFMain::loadDroppedPicture(const std::optional<QString>& path) {
+    QPointer<UFMain> alive(this);
+    platform::Picture loaded = path ? pictures::loadPicture(*path) : platform::Picture();
+    if (loaded.isEmpty()) {
+        showUnreadablePicture();
+        if (alive.isNull()) {
+            return;
+        }
+    } else {
+        Picture0 = std::move(loaded);
+    }
+    myPic();
+}

@@ -1,0 +1,4 @@
+// The version dialog, opened from the help menu.
+#include "ufmain.h"
+
+void UFMain::Mhv_Click() {}

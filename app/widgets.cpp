@@ -1,0 +1,73 @@
+// Client area and keyboard sink of the main window.
+#include "widgets.h"
+
+#include "platform/keys.h"
+#include "platform/twips.h"
+#include "ufmain.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QPainter>
+
+FormSurface::FormSurface(UFMain* owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+    setAcceptDrops(true);
+    setAutoFillBackground(true);
+}
+
+void FormSurface::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const RoundedPanel& panel : m_panels) {
+        const QRect r = platform::twipsRect(panel.twips.x(), panel.twips.y(), panel.twips.width(),
+                                            panel.twips.height());
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1));
+        p.setBrush(panel.fill);
+        // The corner: about a sixth of the shorter side, as classic rounded shapes were drawn.
+        const double radius = std::min(r.width(), r.height()) / 6.0;
+        p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    }
+}
+
+void FormSurface::mousePressEvent(QMouseEvent* event) {
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void FormSurface::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        m_owner->Form_Click();
+    }
+    m_pressed = false;
+}
+
+// Qt offers a drop over a child that takes no drops to this widget, so the refusal over controls that are
+// not drop targets (tiles, buttons, the size box, the check box, the frame) is made here.
+void FormSurface::dragEnterEvent(QDragEnterEvent* event) {
+    if (m_owner->acceptsDropAt(event->position().toPoint())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void FormSurface::dragMoveEvent(QDragMoveEvent* event) {
+    if (m_owner->acceptsDropAt(event->position().toPoint())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void FormSurface::dropEvent(QDropEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (!m_owner->acceptsDropAt(pos)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_owner->routeDrop(pos, event->mimeData());
+}
+
+void KeySink::keyPressEvent(QKeyEvent* event) {
+    emit keyDown(platform::virtualKeyCode(*event), event->modifiers());
+    QLineEdit::keyPressEvent(event); // the key is not consumed; what collects here is never read
+}

@@ -1,0 +1,23 @@
+// Choosing a picture: the open-file dialog's filter, the loader, and what a drop carries.
+#pragma once
+
+#include "platform/picture.h"
+
+#include <QString>
+#include <optional>
+
+class QMimeData;
+
+namespace pictures {
+
+// The dialog's filter: six description|patterns pairs, "all readable picture types" first.
+QString pictureFilter();
+
+// Any picture file the game can show, decided by its content: raster formats and metafiles.
+// Empty when the file cannot be shown.
+platform::Picture loadPicture(const QString& path);
+
+// The first local file a drop carries, in the drop's own order; nothing for text or a remote address.
+std::optional<QString> firstDroppedFile(const QMimeData* data);
+
+} // namespace pictures

@@ -1,0 +1,24 @@
+// The open-file dialog itself: a Qt file dialog whose filter entries match names without regard to case.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace platform {
+
+struct FilterEntry {
+    QString description;
+    QStringList patterns; // "*.jpg", "*.GIF", …
+};
+
+// "desc|pat;pat|desc|pat" into entries.
+QList<FilterEntry> parseFilter(const QString& filter);
+// Whether a file name matches one of the patterns, ignoring letter case.
+bool matchesFilter(const FilterEntry& entry, const QString& fileName);
+
+std::optional<QString> runOpenFileDialog(QWidget* parent, const QString& filter);
+
+} // namespace platform

@@ -1,0 +1,12 @@
+// Keys as the game's input handling knows them: the classic virtual-key numbers.
+#pragma once
+
+class QKeyEvent;
+
+namespace platform {
+
+// Arrows 37..40 (also the keypad's arrows with NumLock off), top-row digits 48..57, keypad digits 96..105,
+// letters 65..90; anything else 0.
+int virtualKeyCode(const QKeyEvent& event);
+
+} // namespace platform

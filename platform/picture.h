@@ -1,0 +1,35 @@
+// A picture as the game holds it: pixels to draw from and the extent of the original in HiMetric units.
+#pragma once
+
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+
+namespace platform {
+
+inline constexpr int kMaxDecodedSide = 4096; // pictures are decoded no larger than this on their long side
+
+class Picture {
+public:
+    Picture() = default; // no picture held
+    Picture(QImage image, QSizeF extentHiMetric);
+
+    bool isEmpty() const { return m_image.isNull(); }
+    double width() const { return m_extent.width(); } // HiMetric (0.01 mm)
+    double height() const { return m_extent.height(); }
+    const QImage& image() const { return m_image; }
+
+    // The source rectangle of a draw, given in twips of the picture's own extent, in image pixels.
+    QRectF sourcePixels(const QRectF& twips) const;
+
+private:
+    QImage m_image;
+    QSizeF m_extent;
+};
+
+// Raster pictures (JPEG, GIF, BMP, ICO, PNG and whatever else Qt reads), decided by content, not by name.
+// Large pictures are decoded scaled down and keep the extent of the original. Empty on failure.
+Picture loadRasterPicture(const QString& path);
+Picture rasterPictureFromImage(const QImage& image); // extent at 96 dpi
+
+} // namespace platform

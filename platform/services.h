@@ -1,0 +1,60 @@
+// Time, randomness and sound: the small services the game takes from outside, each behind an interface
+// so that tests can drive them by hand.
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <random>
+
+namespace platform {
+
+// Uniform values in [0, 1).
+class UniformSource {
+public:
+    virtual ~UniformSource() = default;
+    virtual double next() = 0;
+};
+
+// The game's generator: seeded once from the clock when it is made.
+class ClockSeededSource : public UniformSource {
+public:
+    ClockSeededSource();
+    explicit ClockSeededSource(std::uint64_t seed);
+    double next() override;
+
+private:
+    std::mt19937_64 m_engine;
+    std::uniform_real_distribution<double> m_uniform{0.0, 1.0};
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // A steady count of milliseconds: elapsed times are differences of it, unbroken by midnight or clock changes.
+    virtual std::chrono::milliseconds steady() const = 0;
+    virtual QDate today() const = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    std::chrono::milliseconds steady() const override;
+    QDate today() const override;
+};
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // Starts the wave file and returns at once; silent when the file or a sound server is missing.
+    virtual void play(const QString& path) = 0;
+};
+
+// libcanberra, so the whole short sound plays through PulseAudio or PipeWire.
+std::unique_ptr<SoundPlayer> makeSystemSound();
+
+// The folder the running program lives in, where it keeps its sound and ranking.
+QString programFolder();
+
+} // namespace platform

@@ -1,0 +1,56 @@
+// The ranking: five best times for each grid size 3..10, in ranking.txt, and the tables that mirror it.
+// Reading and writing the file's bytes are pure functions; the few functions that touch the disk sit on top.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace ranking {
+
+inline constexpr int kFirstSize = 3;
+inline constexpr int kLastSize = 10;
+inline constexpr int kPlaces = 5;
+
+// Indexed [size 0..10][place 0..5]; only sizes 3..10 and places 1..5 are used.
+using RankTable = std::array<std::array<QString, kPlaces + 1>, kLastSize + 1>;
+
+struct Tables {
+    RankTable RankTime; // "mm:ss", or empty for an empty slot
+    RankTable RankName;
+};
+
+// Bytes in, tables out: the file's 49-line layout in code page 932 with CR LF.
+void readRanking(const QByteArray& bytes, Tables& tables);
+// Tables in, bytes out.
+QByteArray writeRanking(const Tables& tables);
+// The file with all forty slots empty.
+QByteArray emptyRanking();
+
+// The outcome of a write to disk; on failure the previous file is left as it was.
+struct WriteResult {
+    bool ok = true;
+    QString error; // for the player, in the program's own words
+};
+
+namespace Module1 {
+
+inline Tables tables;         // RankTime and RankName of the running program
+inline std::int16_t RankNo = 0; // the place the last finished game earned
+
+// Reads ranking.txt into the tables; a missing file is created empty first.
+void myRankLoad();
+// Writes ranking.txt with every slot empty.
+WriteResult myRankInit();
+// Writes ranking.txt from the tables.
+WriteResult myRankRewrite();
+
+// Where ranking.txt lives: the program's folder, or the player's data folder when that cannot be written.
+QString rankingPath();
+// Tests and the benchmark program point the ranking at a folder of their own.
+void setRankingFolder(const QString& folder);
+
+} // namespace Module1
+
+} // namespace ranking
