@@ -1,0 +1,29 @@
+// The benchmark program's small harness: each case registers itself and reports medians over runs.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Figures {
+    double minMs = 0, medianMs = 0, maxMs = 0;
+    double cpuMedianMs = 0; // process CPU time over the same runs
+};
+
+using Case = std::function<void()>;
+void add(const std::string& name, Case run);
+
+// Times fn over runs (after one warm-up run), prints a line and returns the figures.
+Figures measure(const std::string& label, int runs, const std::function<void()>& fn);
+void report(const std::string& label, const std::string& text);
+double cpuMs(); // CPU time of this process so far
+
+} // namespace bench
+
+#define ZORUPA_BENCH(name)                                                                                        \
+    static void name();                                                                                           \
+    static const bool name##_registered = (bench::add(#name, name), true);                                        \
+    static void name()
