@@ -47,10 +47,13 @@ void fillBackground(QWidget* widget, QColor colour) {
 }
 } // namespace
 
+UFMain::UFMain() : UFMain(Services{}) {}
+
 UFMain::UFMain(Services services)
     : m_random(services.random ? std::move(services.random) : std::make_unique<platform::ClockSeededSource>()),
       m_clock(services.clock ? std::move(services.clock) : std::make_unique<platform::SystemClock>()),
-      m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()) {
+      m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
+      m_slideDuration(services.slideDuration) {
     setObjectName(QStringLiteral("UFMain"));
     setWindowTitle(QStringLiteral("Zorupa Nemi"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -214,6 +217,8 @@ void UFMain::setTabOrder() {
         order.push_back(Picture1[static_cast<std::size_t>(i)]);
     }
     order.insert(order.end(), {Text1, Label1, Command3, Picture2, Command4, Check1});
+    // The frame and the label take no focus here; linking them would cut the chain.
+    std::erase_if(order, [](QWidget* w) { return w->focusPolicy() == Qt::NoFocus; });
     for (std::size_t i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }

@@ -31,17 +31,22 @@ class PictureBox;
 class FormSurface;
 class KeySink;
 
+// What the main window takes from outside; anything left empty gets the real service.
+struct UFMainServices {
+    std::unique_ptr<platform::UniformSource> random;
+    std::unique_ptr<platform::Clock> clock;
+    std::unique_ptr<platform::SoundPlayer> sound;
+    // How long a player's slide takes; tests shorten it to play whole games quickly.
+    std::chrono::milliseconds slideDuration{160};
+};
+
 class UFMain : public QMainWindow {
     Q_OBJECT
 public:
-    // What the window takes from outside; anything left empty gets the real service.
-    struct Services {
-        std::unique_ptr<platform::UniformSource> random;
-        std::unique_ptr<platform::Clock> clock;
-        std::unique_ptr<platform::SoundPlayer> sound;
-    };
+    using Services = UFMainServices;
 
-    explicit UFMain(Services services = {});
+    UFMain();
+    explicit UFMain(Services services);
     ~UFMain() override;
 
     // Read-only views for tests and the benchmark program.
@@ -49,6 +54,7 @@ public:
     bool isPlaying() const { return myPlaying; }
     bool isBusy() const { return myBusy || myShuffling; }
     const platform::Picture& currentPicture() const { return Picture0; }
+    int lastSlideFrames() const { return m_lastSlideFrames; } // frames the last slide showed
     platform::PictureBox* tile(int index) const { return Picture1[static_cast<std::size_t>(index)]; }
     // Replaces the held picture without painting, as if the window had been built with it.
     void setCurrentPicture(platform::Picture picture) { Picture0 = std::move(picture); }
@@ -116,6 +122,8 @@ private:
     bool myShuffling = false; // Start is shuffling
     bool myClosed = false;    // the window was closed while a loop was running
     int mySlideSteps = 0;
+    std::chrono::milliseconds m_slideDuration;
+    int m_lastSlideFrames = 0;
     std::int64_t m_finishedSeconds = 0; // the true elapsed time of the game just solved
     std::vector<std::function<void()>> m_pending;
 

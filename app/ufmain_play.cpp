@@ -12,11 +12,6 @@
 #include <QComboBox>
 #include <QLabel>
 
-namespace {
-// A player's slide takes this long whatever the grid size, every frame shown; a shuffle move is not paced.
-constexpr std::chrono::milliseconds kSlideDuration{160};
-} // namespace
-
 void UFMain::runWhenIdle(std::function<void()> command) {
     if (isBusy()) {
         m_pending.push_back(std::move(command));
@@ -120,11 +115,13 @@ bool UFMain::myMove(int myD, int mySTP, bool mySound) {
 
     const std::vector<int> frames = engine::frameOffsets(myD, m_board.myTileSize, mySTP);
     QPointer<UFMain> alive(this);
-    // Player slides are paced to a fixed duration; shuffle moves only yield.
+    // A player's slide takes the same time whatever the grid size, every frame shown; a shuffle move only yields.
     platform::PacedLoop loop(this, static_cast<int>(frames.size()),
-                             mySound ? kSlideDuration : std::chrono::milliseconds{0});
+                             mySound ? m_slideDuration : std::chrono::milliseconds{0});
+    m_lastSlideFrames = 0;
     for (const int i : frames) {
         setCoordinate(p0 + sign * i);
+        ++m_lastSlideFrames;
         if (!loop.yield() || myClosed) {
             if (!alive.isNull()) {
                 setCoordinate(p0 + sign * m_board.myTileSize); // a closed window still leaves a whole board

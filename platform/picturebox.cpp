@@ -29,6 +29,7 @@ void PictureBox::setGeometryTwips(int left, int top, int width, int height) {
     m_width = width;
     m_height = height;
     setGeometry(twipsRect(left, top, width, height));
+    ensureBacking(); // a hidden box gets its resize event only when shown; its drawing must not wait for that
 }
 
 void PictureBox::setLeftTwips(int left) {

@@ -1,0 +1,89 @@
+// Building a main window for tests: hand-driven services, and checks of the board's invariants.
+#pragma once
+
+#include "engine/board.h"
+#include "platform/picturebox.h"
+#include "support/support.h"
+#include "ufmain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+namespace testing {
+
+struct Fixture {
+    ManualClock clock;
+    RecordingSound sound;
+    std::unique_ptr<UFMain> window;
+
+    explicit Fixture(std::unique_ptr<platform::UniformSource> random = nullptr,
+                     std::chrono::milliseconds slide = std::chrono::milliseconds(2)) {
+        UFMain::Services services;
+        services.random = random ? std::move(random) : std::make_unique<platform::ClockSeededSource>(42);
+        services.clock = std::make_unique<ManualClock>(clock);
+        services.sound = std::make_unique<RecordingSound>(sound);
+        services.slideDuration = slide;
+        window = std::make_unique<UFMain>(std::move(services));
+    }
+    UFMain& w() { return *window; }
+    template <typename T> T* child(const char* name) { return window->findChild<T*>(QString::fromLatin1(name)); }
+    QLineEdit* text1() { return child<QLineEdit>("Text1"); }
+    QString clock1() { return child<QLabel>("Label1")->text(); }
+    void selectSize(int n) { child<QComboBox>("Combo1")->setCurrentIndex(n - 3); }
+    // A picture of one colour, square, so every piece is that colour.
+    void setPlainPicture(QColor colour) {
+        QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        window->setCurrentPicture(platform::rasterPictureFromImage(image));
+    }
+};
+
+// Every tile but the missing one stands at the cell the board says, and each index is there once.
+inline QString boardInconsistency(const UFMain& w) {
+    const engine::Board& b = w.board();
+    const int n = b.myGridN;
+    std::vector<int> seen(static_cast<std::size_t>(n * n), 0);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            if (x == b.myBlankX && y == b.myBlankY) {
+                continue;
+            }
+            const int t = b.myBoard[x][y];
+            if (t < 0 || t >= n * n - 1) {
+                return QStringLiteral("cell %1,%2 holds %3").arg(x).arg(y).arg(t);
+            }
+            ++seen[static_cast<std::size_t>(t)];
+            const auto* box = w.tile(t);
+            if (box->leftTwips() != engine::kBoardOrigin + x * b.myTileSize ||
+                box->topTwips() != engine::kBoardOrigin + y * b.myTileSize) {
+                return QStringLiteral("tile %1 stands at %2,%3 twips, not in cell %4,%5")
+                    .arg(t)
+                    .arg(box->leftTwips())
+                    .arg(box->topTwips())
+                    .arg(x)
+                    .arg(y);
+            }
+        }
+    }
+    for (int t = 0; t < n * n - 1; ++t) {
+        if (seen[static_cast<std::size_t>(t)] != 1) {
+            return QStringLiteral("tile %1 stands %2 times").arg(t).arg(seen[static_cast<std::size_t>(t)]);
+        }
+    }
+    return {};
+}
+
+// The key that moves a tile by the given direction code.
+inline Qt::Key keyFor(int direction) {
+    switch (direction) {
+    case engine::kFromAbove: return Qt::Key_Down;
+    case engine::kFromBelow: return Qt::Key_Up;
+    case engine::kFromLeft: return Qt::Key_Right;
+    default: return Qt::Key_Left;
+    }
+}
+
+} // namespace testing

@@ -1,0 +1,233 @@
+// The platform layer: picture boxes and their backing images, picture regions, keys, the paced loop, dialogs.
+#include "platform/dialogs.h"
+#include "platform/keys.h"
+#include "platform/pacedloop.h"
+#include "platform/picturebox.h"
+#include "platform/twips.h"
+#include "support/support.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using platform::Picture;
+using platform::PictureBox;
+
+namespace {
+// A picture whose left half is red and right half blue, 100 x 50 pixels.
+Picture halves() {
+    QImage image(100, 50, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::red);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 50; x < 100; ++x) {
+            image.setPixelColor(x, y, Qt::blue);
+        }
+    }
+    return platform::rasterPictureFromImage(image);
+}
+QColor at(const QImage& image, double xPx, double yPx) {
+    const qreal dpr = image.devicePixelRatio();
+    return image.pixelColor(int(xPx * dpr), int(yPx * dpr));
+}
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void twipsConversions() {
+        QCOMPARE(platform::twipsToPixelsRounded(6015), 401);
+        QCOMPARE(platform::twipsToPixelsRounded(-500), -33);
+        QCOMPARE(platform::twipsRect(240, 240, 6015, 6015), QRect(16, 16, 401, 401));
+        QCOMPARE(platform::twipsToPixels(15), 1.0);
+    }
+
+    void extentIsHiMetricAt96Dpi() {
+        const Picture p = halves();
+        QCOMPARE(p.width(), 100 * 2540.0 / 96);
+        QCOMPARE(p.height(), 50 * 2540.0 / 96);
+        // 1440 twips of the picture's own extent are one inch: 96 pixels.
+        const QRectF src = p.sourcePixels(QRectF(0, 0, 1440, 720));
+        QCOMPARE(src.width(), 96.0);
+        QCOMPARE(src.height(), 48.0);
+    }
+
+    void borderAndInnerArea() {
+        QWidget host;
+        PictureBox flat(&host, PictureBox::Border::FlatSingle, Qt::white);
+        flat.setGeometryTwips(0, 0, 1500, 1500); // 100 px
+        PictureBox sunken(&host, PictureBox::Border::Sunken3D, Qt::white);
+        sunken.setGeometryTwips(0, 0, 6015, 6015);
+        flat.clear();
+        sunken.clear();
+        QCOMPARE(flat.backing().deviceIndependentSize().toSize(), QSize(98, 98));
+        QCOMPARE(sunken.backing().deviceIndependentSize().toSize(), QSize(397, 397));
+    }
+
+    void stretchDrawClipsPastThePicture() {
+        QWidget host;
+        PictureBox box(&host, PictureBox::Border::None, Qt::white);
+        box.setGeometryTwips(0, 0, 3000, 3000); // 200 x 200 px
+        const Picture p = halves();
+        box.clear();
+        // The whole picture is 1500 x 750 twips of extent; ask for a 1500-twip square of it into the box.
+        box.paintPicture(p, QRectF(0, 0, 3000, 3000), QRectF(0, 0, 1500, 1500));
+        const QImage& img = box.backing();
+        QCOMPARE(at(img, 20, 20), QColor(Qt::red));
+        QCOMPARE(at(img, 180, 20), QColor(Qt::blue));
+        // Below the picture's bottom edge the target shrank: cleared, not smeared.
+        QCOMPARE(at(img, 20, 150), QColor(Qt::white));
+        QCOMPARE(at(img, 180, 190), QColor(Qt::white));
+    }
+
+    void clearAndEmptyPicture() {
+        QWidget host;
+        PictureBox box(&host, PictureBox::Border::None, QColor(10, 20, 30));
+        box.setGeometryTwips(0, 0, 300, 300);
+        box.paintPicture(halves(), QRectF(0, 0, 300, 300), QRectF(0, 0, 1500, 750));
+        QCOMPARE(at(box.backing(), 2, 2), QColor(Qt::red));
+        box.clear();
+        QCOMPARE(at(box.backing(), 2, 2), QColor(10, 20, 30));
+        box.paintPicture(Picture(), QRectF(0, 0, 300, 300), QRectF(0, 0, 10, 10));
+        QCOMPARE(at(box.backing(), 2, 2), QColor(10, 20, 30));
+    }
+
+    void printPutsTextBelowAndRightOfThePosition() {
+        QWidget host;
+        PictureBox box(&host, PictureBox::Border::None, Qt::white);
+        box.setGeometryTwips(0, 0, 1500, 1500);
+        box.clear();
+        box.setForeColor(Qt::black);
+        box.setFontSize(12);
+        box.setCurrentX(300);
+        box.setCurrentY(300); // 20 px
+        box.print(QStringLiteral("8"));
+        const QImage& img = box.backing();
+        int inkTop = -1;
+        int inkLeft = 1000;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                if (at(img, x, y).lightness() < 128) {
+                    inkTop = inkTop < 0 ? y : inkTop;
+                    inkLeft = std::min(inkLeft, x);
+                }
+            }
+        }
+        QVERIFY2(inkTop >= 20 && inkTop < 40, qPrintable(QString::number(inkTop)));
+        QVERIFY2(inkLeft >= 20 && inkLeft < 32, qPrintable(QString::number(inkLeft)));
+    }
+
+    void growingKeepsWhatWasDrawn() {
+        QWidget host;
+        PictureBox box(&host, PictureBox::Border::None, Qt::white);
+        box.setGeometryTwips(0, 0, 300, 300);
+        box.clear();
+        box.paintPicture(halves(), QRectF(0, 0, 300, 300), QRectF(0, 0, 1500, 750));
+        box.setGeometryTwips(0, 0, 900, 900);
+        QCOMPARE(box.backing().deviceIndependentSize().toSize(), QSize(60, 60));
+        QCOMPARE(at(box.backing(), 2, 2), QColor(Qt::red));
+        QCOMPARE(at(box.backing(), 50, 50), QColor(Qt::white));
+    }
+
+    void twipsPositionsAreKept() {
+        QWidget host;
+        PictureBox box(&host, PictureBox::Border::FlatSingle, Qt::white);
+        box.setGeometryTwips(240, 240, 1985, 1985);
+        box.setLeftTwips(250);
+        box.setTopTwips(247);
+        QCOMPARE(box.leftTwips(), 250);
+        QCOMPARE(box.topTwips(), 247);
+        QCOMPARE(box.pos(), QPoint(17, 16));
+    }
+
+    void clickNeedsPressAndReleaseInside() {
+        QWidget host;
+        host.resize(200, 200);
+        PictureBox box(&host, PictureBox::Border::FlatSingle, Qt::white);
+        box.setGeometryTwips(0, 0, 1500, 1500);
+        host.show();
+        QSignalSpy clicks(&box, &PictureBox::clicked);
+        QTest::mouseClick(&box, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+        QTest::mouseClick(&box, Qt::RightButton);
+        QCOMPARE(clicks.count(), 1);
+    }
+
+    void virtualKeys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("code");
+        QTest::newRow("left") << int(Qt::Key_Left) << 0 << 37;
+        QTest::newRow("down") << int(Qt::Key_Down) << 0 << 40;
+        QTest::newRow("shift+up") << int(Qt::Key_Up) << int(Qt::ShiftModifier) << 38;
+        QTest::newRow("keypad 4 (NumLock on)") << int(Qt::Key_4) << int(Qt::KeypadModifier) << 100;
+        QTest::newRow("keypad 4 (NumLock off)") << int(Qt::Key_Left) << int(Qt::KeypadModifier) << 37;
+        QTest::newRow("top-row 8") << int(Qt::Key_8) << 0 << 56;
+        QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 81;
+        QTest::newRow("other") << int(Qt::Key_Escape) << 0 << 0;
+    }
+    void virtualKeys() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, code);
+        const QKeyEvent event(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(platform::virtualKeyCode(event), code);
+    }
+
+    void pacedLoopServesTimersWhileItWaits() {
+        QObject guard;
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start();
+        platform::PacedLoop loop(&guard, 50, std::chrono::milliseconds(100));
+        int steps = 0;
+        while (steps < 50 && loop.yield()) {
+            ++steps;
+        }
+        QCOMPARE(steps, 50);
+        QCOMPARE(loop.stepsDone(), 50);
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    }
+
+    void pacedLoopStopsWhenItsGuardDies() {
+        auto guard = std::make_unique<QObject>();
+        QObject* raw = guard.get();
+        QTimer::singleShot(10, raw, [&guard] { guard.reset(); });
+        platform::PacedLoop loop(raw, 1000, std::chrono::milliseconds(2000));
+        int steps = 0;
+        while (loop.yield()) {
+            ++steps;
+        }
+        QVERIFY(!guard);
+        QVERIFY(steps < 1000);
+    }
+
+    void realMessageBoxAnswers() {
+        QWidget parent;
+        QString title;
+        testing::whenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            title = box->windowTitle();
+            QCOMPARE(box->icon(), QMessageBox::Question);
+            box->button(QMessageBox::Yes)->click();
+        });
+        const auto answer = platform::messageBox(&parent, {QStringLiteral("本当？"), QStringLiteral("確認"),
+                                                           platform::MessageIcon::Question,
+                                                           platform::MessageButtons::YesNo});
+        QCOMPARE(answer, platform::MessageAnswer::Yes);
+        QCOMPARE(title, QStringLiteral("確認"));
+        testing::whenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        QCOMPARE(platform::messageBox(&parent, {QStringLiteral("?"), QStringLiteral("t"),
+                                                platform::MessageIcon::Question, platform::MessageButtons::YesNo}),
+                 platform::MessageAnswer::No);
+    }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "test_platform.moc"
