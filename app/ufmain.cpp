@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -50,7 +51,8 @@ void fillBackground(QWidget* widget, QColor colour) {
 UFMain::UFMain() : UFMain(Services{}) {}
 
 UFMain::UFMain(Services services)
-    : m_random(services.random ? std::move(services.random) : std::make_unique<platform::ClockSeededSource>()),
+    : m_random(services.random ? std::move(services.random)
+                               : std::make_unique<platform::ClockSeededSource>()),
       m_clock(services.clock ? std::move(services.clock) : std::make_unique<platform::SystemClock>()),
       m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
       m_slideDuration(services.slideDuration) {
@@ -112,6 +114,7 @@ void UFMain::createControls() {
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setGeometry(twipsRect(120, 240, 975, 300));
+    Combo1->lineEdit()->setAcceptDrops(false); // the size box is no drop target, not even for text
 
     Command2 = makeButton(form, "Command2", QStringLiteral("スタート"), {6720, 2760, 1215, 375});
     Command1 = makeButton(form, "Command1", QStringLiteral("画像指定"), {6720, 480, 1215, 375});
@@ -121,17 +124,17 @@ void UFMain::createControls() {
     Picture2->setFocusPolicy(Qt::TabFocus);
     Picture2->setGeometryTwips(240, 240, 6015, 6015);
 
-    m_surface->addPanel({{6480, 4320, 1695, 855}, kPeach});       // Shape5, behind Command4
-    m_surface->addPanel({{6480, 5400, 1695, 855}, kPink});        // Shape4, behind Command3
-    m_surface->addPanel({{6480, 2520, 1695, 855}, kLightGreen});  // Shape2, behind Command2
-    m_surface->addPanel({{6480, 240, 1695, 2055}, kLightBlue});   // Shape1, behind Command1, Frame1, Check1
+    m_surface->addPanel({{6480, 4320, 1695, 855}, kPeach});      // Shape5, behind Command4
+    m_surface->addPanel({{6480, 5400, 1695, 855}, kPink});       // Shape4, behind Command3
+    m_surface->addPanel({{6480, 2520, 1695, 855}, kLightGreen}); // Shape2, behind Command2
+    m_surface->addPanel({{6480, 240, 1695, 2055}, kLightBlue});  // Shape1, behind Command1, Frame1, Check1
 
     Picture0 = platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"));
 
     Label1 = new QLabel(QStringLiteral("経過時間　00:00"), form);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(6720, 3720, 1245, 165));
-    m_surface->addPanel({{6480, 3480, 1695, 615}, kLightGreen});  // Shape3, behind Label1
+    m_surface->addPanel({{6480, 3480, 1695, 615}, kLightGreen}); // Shape3, behind Label1
 }
 
 void UFMain::createMenus() {
@@ -153,7 +156,8 @@ void UFMain::createMenus() {
     static const char* const accessKeys = "34567890";
     for (int k = 1; k <= 8; ++k) {
         const int n = k + 2;
-        QAction* item = m32->addAction(QStringLiteral("%1×%1(&%2)").arg(n).arg(QLatin1Char(accessKeys[k - 1])));
+        QAction* item =
+            m32->addAction(QStringLiteral("%1×%1(&%2)").arg(n).arg(QLatin1Char(accessKeys[k - 1])));
         item->setCheckable(true);
         item->setObjectName(QStringLiteral("M32%1").arg(k));
         M32x[static_cast<std::size_t>(k - 1)] = item;
@@ -185,14 +189,16 @@ void UFMain::connectEvents() {
     connect(Timer1, &QTimer::timeout, this, &UFMain::Timer1_Timer);
     connect(Text1, &KeySink::keyDown, this, &UFMain::Text1_KeyDown);
     for (int i = 0; i < engine::kTileCount; ++i) {
-        connect(Picture1[static_cast<std::size_t>(i)], &PictureBox::clicked, this, [this, i] { Picture1_Click(i); });
+        connect(Picture1[static_cast<std::size_t>(i)], &PictureBox::clicked, this,
+                [this, i] { Picture1_Click(i); });
     }
     connect(M12, &QAction::triggered, this, &UFMain::M12_Click);
     connect(MR1, &QAction::triggered, this, &UFMain::MR1_Click);
     connect(MR0, &QAction::triggered, this, &UFMain::MR0_Click);
     connect(M02, &QAction::triggered, this, &UFMain::M02_Click);
     for (int k = 1; k <= 8; ++k) {
-        connect(M32x[static_cast<std::size_t>(k - 1)], &QAction::triggered, this, [this, k] { M32_Click(k); });
+        connect(M32x[static_cast<std::size_t>(k - 1)], &QAction::triggered, this,
+                [this, k] { M32_Click(k); });
     }
     connect(Mstart, &QAction::triggered, this, &UFMain::Mstart_Click);
     connect(Mhv, &QAction::triggered, this, &UFMain::Mhv_Click);
@@ -235,8 +241,8 @@ void UFMain::Form_Load() {
     myPic();
     // Drops are taken by the client area, which accepts them on its background and on the preview.
     mySlideSteps = engine::kSlideSteps;
-    Combo1->addItems({QStringLiteral("6×6"), QStringLiteral("7×7"), QStringLiteral("8×8"), QStringLiteral("9×9"),
-                      QStringLiteral("10×10")});
+    Combo1->addItems({QStringLiteral("6×6"), QStringLiteral("7×7"), QStringLiteral("8×8"),
+                      QStringLiteral("9×9"), QStringLiteral("10×10")});
     Timer1->start();
     Command1->setFocus();
 }
@@ -258,7 +264,9 @@ void UFMain::centreOnScreen() {
     }
 }
 
-void UFMain::Form_Click() { Text1->setFocus(); }
+void UFMain::Form_Click() {
+    Text1->setFocus();
+}
 
 void UFMain::Combo1_Click() {
     const int l = Combo1->currentIndex();
@@ -278,11 +286,21 @@ void UFMain::M32_Click(int k) {
     }
 }
 
-void UFMain::Mstart_Click() { Command2_Click(); }
-void UFMain::M12_Click() { Command1_Click(); }
-void UFMain::MR1_Click() { Command4_Click(); }
-void UFMain::Command3_Click() { close(); }
-void UFMain::M02_Click() { close(); }
+void UFMain::Mstart_Click() {
+    Command2_Click();
+}
+void UFMain::M12_Click() {
+    Command1_Click();
+}
+void UFMain::MR1_Click() {
+    Command4_Click();
+}
+void UFMain::Command3_Click() {
+    close();
+}
+void UFMain::M02_Click() {
+    close();
+}
 
 void UFMain::closeEvent(QCloseEvent* event) {
     // A slide or shuffle running beneath this sees the flag at its next step and stops.

@@ -38,7 +38,8 @@ void UFMain::myShokika() {
     int k = 0;
     for (; k < n * n; ++k) {
         const engine::TilePlace place = engine::homePlace(k, n, m_board.myTileSize);
-        Picture1[static_cast<std::size_t>(k)]->setGeometryTwips(place.left, place.top, place.side, place.side);
+        Picture1[static_cast<std::size_t>(k)]->setGeometryTwips(place.left, place.top, place.side,
+                                                                place.side);
         Picture1[static_cast<std::size_t>(k)]->setVisible(true);
     }
     // The last tile of the grid is hidden together with every unused box.
@@ -115,7 +116,8 @@ bool UFMain::myMove(int myD, int mySTP, bool mySound) {
 
     const std::vector<int> frames = engine::frameOffsets(myD, m_board.myTileSize, mySTP);
     QPointer<UFMain> alive(this);
-    // A player's slide takes the same time whatever the grid size, every frame shown; a shuffle move only yields.
+    // A player's slide takes the same time whatever the grid size, every frame shown; a shuffle move only
+    // yields.
     platform::PacedLoop loop(this, static_cast<int>(frames.size()),
                              mySound ? m_slideDuration : std::chrono::milliseconds{0});
     m_lastSlideFrames = 0;
@@ -180,7 +182,8 @@ void UFMain::myCheck() {
         return;
     }
     myPlaying = false;
-    m_finishedSeconds = std::chrono::duration_cast<std::chrono::seconds>(m_clock->steady() - myStartTime).count();
+    m_finishedSeconds =
+        std::chrono::duration_cast<std::chrono::seconds>(m_clock->steady() - myStartTime).count();
     const int n = m_board.myGridN;
     Picture1[static_cast<std::size_t>(n * n - 1)]->setVisible(true);
     platform::messageBox(this, {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
@@ -193,5 +196,6 @@ void UFMain::Timer1_Timer() {
         return;
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(m_clock->steady() - myStartTime);
-    Label1->setText(QStringLiteral("経過時間　") + QString::fromStdString(engine::clockText(elapsed.count())));
+    Label1->setText(QStringLiteral("経過時間　") +
+                    QString::fromStdString(engine::clockText(elapsed.count())));
 }

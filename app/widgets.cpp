@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 
 FormSurface::FormSurface(UFMain* owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
     setAcceptDrops(true);
@@ -18,8 +19,8 @@ void FormSurface::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     for (const RoundedPanel& panel : m_panels) {
-        const QRect r = platform::twipsRect(panel.twips.x(), panel.twips.y(), panel.twips.width(),
-                                            panel.twips.height());
+        const QRect r =
+            platform::twipsRect(panel.twips.x(), panel.twips.y(), panel.twips.width(), panel.twips.height());
         p.setPen(QPen(palette().color(QPalette::WindowText), 1));
         p.setBrush(panel.fill);
         // The corner: about a sixth of the shorter side, as classic rounded shapes were drawn.
@@ -68,6 +69,9 @@ void FormSurface::dropEvent(QDropEvent* event) {
 }
 
 void KeySink::keyPressEvent(QKeyEvent* event) {
+    const QPointer<KeySink> alive(this); // a slide runs inside the handler, and the window may go meanwhile
     emit keyDown(platform::virtualKeyCode(*event), event->modifiers());
-    QLineEdit::keyPressEvent(event); // the key is not consumed; what collects here is never read
+    if (!alive.isNull()) {
+        QLineEdit::keyPressEvent(event); // the key is not consumed; what collects here is never read
+    }
 }

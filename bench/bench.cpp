@@ -19,7 +19,9 @@ double median(std::vector<double> v) {
 }
 } // namespace
 
-void add(const std::string& name, Case run) { cases().emplace_back(name, std::move(run)); }
+void add(const std::string& name, Case run) {
+    cases().emplace_back(name, std::move(run));
+}
 
 double cpuMs() {
     timespec ts{};
@@ -35,13 +37,14 @@ Figures measure(const std::string& label, int runs, const std::function<void()>&
         const double c0 = cpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         fn();
-        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        wall.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
         cpu.push_back(cpuMs() - c0);
     }
-    Figures f{*std::min_element(wall.begin(), wall.end()), median(wall), *std::max_element(wall.begin(), wall.end()),
-              median(cpu)};
-    std::printf("%-48s median %9.3f ms  (min %9.3f, max %9.3f)  cpu %8.3f ms  [%d runs]\n", label.c_str(), f.medianMs,
-                f.minMs, f.maxMs, f.cpuMedianMs, runs);
+    Figures f{*std::min_element(wall.begin(), wall.end()), median(wall),
+              *std::max_element(wall.begin(), wall.end()), median(cpu)};
+    std::printf("%-48s median %9.3f ms  (min %9.3f, max %9.3f)  cpu %8.3f ms  [%d runs]\n", label.c_str(),
+                f.medianMs, f.minMs, f.maxMs, f.cpuMedianMs, runs);
     std::fflush(stdout);
     return f;
 }

@@ -23,7 +23,7 @@ double cpuMs(); // CPU time of this process so far
 
 } // namespace bench
 
-#define ZORUPA_BENCH(name)                                                                                        \
-    static void name();                                                                                           \
-    static const bool name##_registered = (bench::add(#name, name), true);                                        \
+#define ZORUPA_BENCH(name)                                                                                   \
+    static void name();                                                                                      \
+    static const bool name##_registered = (bench::add(#name, name), true);                                   \
     static void name()

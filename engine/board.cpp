@@ -12,9 +12,13 @@ std::string sizeText(int n) {
     return digits + "\xC3\x97" + digits;
 }
 
-std::int16_t tilePitch(int n) { return static_cast<std::int16_t>(platform::nearest(double(kBoardSpan) / n)); }
+std::int16_t tilePitch(int n) {
+    return static_cast<std::int16_t>(platform::nearest(double(kBoardSpan) / n));
+}
 
-Cell homeCell(int k, int n) { return {k % n, k / n}; }
+Cell homeCell(int k, int n) {
+    return {k % n, k / n};
+}
 
 TilePlace homePlace(int k, int n, int pitch) {
     const Cell c = homeCell(k, n);
@@ -31,33 +35,52 @@ void myShokika(Board& board) {
 
 bool isOpposite(int d, int previous) {
     switch (d) {
-    case kFromAbove: return previous == kFromBelow;
-    case kFromBelow: return previous == kFromAbove;
-    case kFromLeft: return previous == kFromRight;
-    case kFromRight: return previous == kFromLeft;
-    default: return false;
+    case kFromAbove:
+        return previous == kFromBelow;
+    case kFromBelow:
+        return previous == kFromAbove;
+    case kFromLeft:
+        return previous == kFromRight;
+    case kFromRight:
+        return previous == kFromLeft;
+    default:
+        return false;
     }
 }
 
 bool isRefused(const Board& b, int d) {
     const int last = b.myGridN - 1;
     switch (d) {
-    case kFromAbove: return b.myBlankY == 0;
-    case kFromBelow: return b.myBlankY == last;
-    case kFromLeft: return b.myBlankX == 0;
-    case kFromRight: return b.myBlankX == last;
-    default: return true;
+    case kFromAbove:
+        return b.myBlankY == 0;
+    case kFromBelow:
+        return b.myBlankY == last;
+    case kFromLeft:
+        return b.myBlankX == 0;
+    case kFromRight:
+        return b.myBlankX == last;
+    default:
+        return true;
     }
 }
 
 Cell movingCell(const Board& b, int d) {
     Cell c{b.myBlankX, b.myBlankY};
     switch (d) {
-    case kFromAbove: --c.y; break;
-    case kFromBelow: ++c.y; break;
-    case kFromLeft: --c.x; break;
-    case kFromRight: ++c.x; break;
-    default: break;
+    case kFromAbove:
+        --c.y;
+        break;
+    case kFromBelow:
+        ++c.y;
+        break;
+    case kFromLeft:
+        --c.x;
+        break;
+    case kFromRight:
+        ++c.x;
+        break;
+    default:
+        break;
     }
     return c;
 }
@@ -84,8 +107,12 @@ std::vector<int> frameOffsets(int d, int tileSize, int step) {
     return offsets;
 }
 
-int slideSign(int d) { return d == kFromAbove || d == kFromLeft ? 1 : -1; }
-bool slidesVertically(int d) { return d == kFromAbove || d == kFromBelow; }
+int slideSign(int d) {
+    return d == kFromAbove || d == kFromLeft ? 1 : -1;
+}
+bool slidesVertically(int d) {
+    return d == kFromAbove || d == kFromBelow;
+}
 
 bool isSolved(const Board& b) {
     const int n = b.myGridN;

@@ -8,14 +8,14 @@
 
 namespace engine {
 
-inline constexpr int kCells = 11;       // the board table is always 11 x 11; only the N x N corner plays
-inline constexpr int kTileCount = 100;  // tile boxes Picture1(0..99)
+inline constexpr int kCells = 11;        // the board table is always 11 x 11; only the N x N corner plays
+inline constexpr int kTileCount = 100;   // tile boxes Picture1(0..99)
 inline constexpr int kBoardOrigin = 240; // twips: top-left of the board, the same place as the preview
 inline constexpr int kBoardSpan = 6015;  // twips: the preview's side, shared out among N tiles
 inline constexpr int kTileGap = 20;      // twips between neighbouring tiles
 inline constexpr int kSizeEntries = 8;   // size entries "3×3" .. "10×10"
 inline constexpr int kFirstSize = 3;
-inline constexpr int kSlideSteps = 200;  // mySlideSteps: divisor from tile pitch to a player's slide step
+inline constexpr int kSlideSteps = 200; // mySlideSteps: divisor from tile pitch to a player's slide step
 
 using Cells = std::array<std::array<std::int16_t, kCells>, kCells>; // [column x][row y]
 
@@ -50,7 +50,9 @@ struct TilePlace {
 };
 
 // N for a size entry; no entry selected (-1, text typed into the size box) gives N = 2.
-constexpr int gridForEntry(int entryIndex) { return entryIndex + kFirstSize; }
+constexpr int gridForEntry(int entryIndex) {
+    return entryIndex + kFirstSize;
+}
 // "3×3" .. "10×10" in UTF-8, with U+00D7 between the two numbers.
 std::string sizeText(int n);
 // Tile pitch: 6015 / N to the nearest twip, halves to even (6015 / 6 gives 1002).
@@ -59,7 +61,8 @@ std::int16_t tilePitch(int n);
 TilePlace homePlace(int k, int n, int pitch);
 Cell homeCell(int k, int n);
 
-// myShokika (初期化, lays the tiles out): the home arrangement in the N x N corner; cells outside keep their values.
+// myShokika (初期化, lays the tiles out): the home arrangement in the N x N corner; cells outside keep their
+// values.
 void myShokika(Board& board);
 
 bool isOpposite(int d, int previous);

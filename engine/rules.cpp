@@ -7,19 +7,38 @@
 
 namespace engine {
 
-int shuffleCount(double r, int n) { return platform::nearest(r * n * n * 5 + 100); }
+int shuffleCount(double r, int n) {
+    return platform::nearest(r * n * n * 5 + 100);
+}
 
-int shuffleDirection(double r) { return platform::nearest(r * 3 + 1); }
+int shuffleDirection(double r) {
+    return platform::nearest(r * 3 + 1);
+}
 
-int playerStep(int tileSize) { return platform::nearest(double(tileSize) / kSlideSteps); }
+int playerStep(int tileSize) {
+    return platform::nearest(double(tileSize) / kSlideSteps);
+}
 
 int keyToDirection(int keyCode) {
     switch (keyCode) {
-    case 37: case 100: case 52: return kFromRight; // left arrow: the tile right of the gap slides left
-    case 38: case 104: case 56: return kFromBelow; // up arrow
-    case 39: case 102: case 54: return kFromLeft;  // right arrow
-    case 40: case 98: case 50: return kFromAbove;  // down arrow
-    default: return kNone;
+    case 37:
+    case 100:
+    case 52:
+        return kFromRight; // left arrow: the tile right of the gap slides left
+    case 38:
+    case 104:
+    case 56:
+        return kFromBelow; // up arrow
+    case 39:
+    case 102:
+    case 54:
+        return kFromLeft; // right arrow
+    case 40:
+    case 98:
+    case 50:
+        return kFromAbove; // down arrow
+    default:
+        return kNone;
     }
 }
 
@@ -27,7 +46,9 @@ int clickToDirection(const Board& b, int tileIndex) {
     const int n = b.myGridN;
     const int bx = b.myBlankX;
     const int by = b.myBlankY;
-    auto holds = [&](int x, int y) { return x >= 0 && y >= 0 && x < n && y < n && b.myBoard[x][y] == tileIndex; };
+    auto holds = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < n && y < n && b.myBoard[x][y] == tileIndex;
+    };
     if (holds(bx - 1, by)) {
         return kFromLeft;
     }

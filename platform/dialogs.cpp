@@ -19,16 +19,24 @@ FileDialogHook& fileDialogHook() {
 
 QMessageBox::Icon toQt(MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Stop: return QMessageBox::Critical;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::Exclamation: return QMessageBox::Warning;
-    default: return QMessageBox::Information;
+    case MessageIcon::Stop:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    default:
+        return QMessageBox::Information;
     }
 }
 } // namespace
 
-void setMessageHook(MessageHook hook) { messageHook() = std::move(hook); }
-void setFileDialogHook(FileDialogHook hook) { fileDialogHook() = std::move(hook); }
+void setMessageHook(MessageHook hook) {
+    messageHook() = std::move(hook);
+}
+void setFileDialogHook(FileDialogHook hook) {
+    fileDialogHook() = std::move(hook);
+}
 
 MessageAnswer messageBox(QWidget* parent, const MessageRequest& request) {
     if (messageHook()) {

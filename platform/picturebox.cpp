@@ -17,9 +17,12 @@ PictureBox::PictureBox(QWidget* parent, Border border, QColor background)
 
 int PictureBox::borderPixels() const {
     switch (m_border) {
-    case Border::FlatSingle: return 1;
-    case Border::Sunken3D: return 2;
-    default: return 0;
+    case Border::FlatSingle:
+        return 1;
+    case Border::Sunken3D:
+        return 2;
+    default:
+        return 0;
     }
 }
 
@@ -61,7 +64,9 @@ void PictureBox::ensureBacking() {
     m_backing = std::move(fresh);
 }
 
-void PictureBox::resizeEvent(QResizeEvent*) { ensureBacking(); }
+void PictureBox::resizeEvent(QResizeEvent*) {
+    ensureBacking();
+}
 
 void PictureBox::clear() {
     ensureBacking();
@@ -79,8 +84,8 @@ void PictureBox::paintPicture(const Picture& picture, const QRectF& destTwips, c
     QPainter p(&m_backing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     // A source reaching past the picture is clipped and the target shrinks with it: the rest stays cleared.
-    p.drawImage(twipsRectF(destTwips.x(), destTwips.y(), destTwips.width(), destTwips.height()), picture.image(),
-                picture.sourcePixels(sourceTwips));
+    p.drawImage(twipsRectF(destTwips.x(), destTwips.y(), destTwips.width(), destTwips.height()),
+                picture.image(), picture.sourcePixels(sourceTwips));
     update();
 }
 
@@ -105,10 +110,13 @@ void PictureBox::print(const QString& text) {
     update();
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* event) { m_pressed = event->button() == Qt::LeftButton; }
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    m_pressed = event->button() == Qt::LeftButton;
+}
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click =
+        m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     if (click) {
         emit clicked();
@@ -127,7 +135,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
         p.drawRect(r.adjusted(0, 0, -1, -1));
         break;
     case Border::Sunken3D:
-        // Two bevels: shadow and dark shadow on the top and left, light and highlight on the bottom and right.
+        // Two bevels: shadow and dark shadow on the top and left, light and highlight on the bottom and
+        // right.
         p.setPen(palette().color(QPalette::Mid));
         p.drawLine(r.topLeft(), r.topRight());
         p.drawLine(r.topLeft(), r.bottomLeft());
@@ -141,7 +150,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
         p.drawLine(r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1));
         p.drawLine(r.topRight() + QPoint(-1, 1), r.bottomRight() + QPoint(-1, -1));
         break;
-    case Border::None: break;
+    case Border::None:
+        break;
     }
 }
 

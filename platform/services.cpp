@@ -7,18 +7,26 @@
 namespace platform {
 
 ClockSeededSource::ClockSeededSource()
-    : ClockSeededSource(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count())) {}
+    : ClockSeededSource(
+          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count())) {}
 
 ClockSeededSource::ClockSeededSource(std::uint64_t seed) : m_engine(seed) {}
 
-double ClockSeededSource::next() { return m_uniform(m_engine); }
-
-std::chrono::milliseconds SystemClock::steady() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+double ClockSeededSource::next() {
+    return m_uniform(m_engine);
 }
 
-QDate SystemClock::today() const { return QDate::currentDate(); }
+std::chrono::milliseconds SystemClock::steady() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
 
-QString programFolder() { return QCoreApplication::applicationDirPath(); }
+QDate SystemClock::today() const {
+    return QDate::currentDate();
+}
+
+QString programFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
 } // namespace platform

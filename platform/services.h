@@ -33,7 +33,8 @@ private:
 class Clock {
 public:
     virtual ~Clock() = default;
-    // A steady count of milliseconds: elapsed times are differences of it, unbroken by midnight or clock changes.
+    // A steady count of milliseconds: elapsed times are differences of it, unbroken by midnight or clock
+    // changes.
     virtual std::chrono::milliseconds steady() const = 0;
     virtual QDate today() const = 0;
 };

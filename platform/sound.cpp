@@ -41,6 +41,8 @@ private:
 };
 } // namespace
 
-std::unique_ptr<SoundPlayer> makeSystemSound() { return std::make_unique<CanberraSound>(); }
+std::unique_ptr<SoundPlayer> makeSystemSound() {
+    return std::make_unique<CanberraSound>();
+}
 
 } // namespace platform

@@ -11,13 +11,17 @@ inline constexpr int kTwipsPerPixel = 15; // 1440 twips an inch at 96 logical do
 inline constexpr double kHiMetricPerTwip = 2540.0 / 1440.0;
 inline constexpr double kHiMetricPerPixel = 2540.0 / 96.0;
 
-constexpr double twipsToPixels(double twips) { return twips / kTwipsPerPixel; }
+constexpr double twipsToPixels(double twips) {
+    return twips / kTwipsPerPixel;
+}
 constexpr int twipsToPixelsRounded(int twips) {
     // Widget geometry is whole pixels; round half up as the toolkit's own conversion did.
     return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel
                       : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
 }
-constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+constexpr int pixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
+}
 
 inline QRect twipsRect(int left, int top, int width, int height) {
     return {twipsToPixelsRounded(left), twipsToPixelsRounded(top), twipsToPixelsRounded(width),

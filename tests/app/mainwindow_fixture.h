@@ -29,7 +29,9 @@ struct Fixture {
         window = std::make_unique<UFMain>(std::move(services));
     }
     UFMain& w() { return *window; }
-    template <typename T> T* child(const char* name) { return window->findChild<T*>(QString::fromLatin1(name)); }
+    template <typename T> T* child(const char* name) {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
     QLineEdit* text1() { return child<QLineEdit>("Text1"); }
     QString clock1() { return child<QLabel>("Label1")->text(); }
     void selectSize(int n) { child<QComboBox>("Combo1")->setCurrentIndex(n - 3); }
@@ -79,10 +81,14 @@ inline QString boardInconsistency(const UFMain& w) {
 // The key that moves a tile by the given direction code.
 inline Qt::Key keyFor(int direction) {
     switch (direction) {
-    case engine::kFromAbove: return Qt::Key_Down;
-    case engine::kFromBelow: return Qt::Key_Up;
-    case engine::kFromLeft: return Qt::Key_Right;
-    default: return Qt::Key_Left;
+    case engine::kFromAbove:
+        return Qt::Key_Down;
+    case engine::kFromBelow:
+        return Qt::Key_Up;
+    case engine::kFromLeft:
+        return Qt::Key_Right;
+    default:
+        return Qt::Key_Left;
     }
 }
 

@@ -15,8 +15,12 @@
 using testing::Fixture;
 
 namespace {
-QRect px(int l, int t, int w, int h) { return platform::twipsRect(l, t, w, h); }
-QAction* action(UFMain& w, const char* name) { return w.findChild<QAction*>(QString::fromLatin1(name)); }
+QRect px(int l, int t, int w, int h) {
+    return platform::twipsRect(l, t, w, h);
+}
+QAction* action(UFMain& w, const char* name) {
+    return w.findChild<QAction*>(QString::fromLatin1(name));
+}
 QColor pixel(const QImage& img, double x, double y) {
     return img.pixelColor(int(x * img.devicePixelRatio()), int(y * img.devicePixelRatio()));
 }
@@ -135,7 +139,8 @@ private slots:
         QCOMPARE(action(w, "Mstart")->shortcut(), QKeySequence(Qt::Key_F2));
         QCOMPARE(action(w, "Mhv")->text(), QStringLiteral("バージョン情報(&A)"));
         QCOMPARE(action(w, "Mhv")->shortcut(), QKeySequence(Qt::Key_F1));
-        const QStringList sizes{"3×3(&3)", "4×4(&4)", "5×5(&5)", "6×6(&6)", "7×7(&7)", "8×8(&8)", "9×9(&9)", "10×10(&0)"};
+        const QStringList sizes{"3×3(&3)", "4×4(&4)", "5×5(&5)", "6×6(&6)",
+                                "7×7(&7)", "8×8(&8)", "9×9(&9)", "10×10(&0)"};
         for (int k = 1; k <= 8; ++k) {
             QAction* item = action(w, qPrintable(QStringLiteral("M32%1").arg(k)));
             QVERIFY(item);
@@ -214,8 +219,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QApplication::setActiveWindow(&w);
         QCOMPARE(QApplication::focusWidget(), f.child<QWidget>("Command1"));
-        // With the tiles hidden, the order runs Command1, Command2, Combo1, Text1, Command3, Picture2, Command4, Check1.
-        const QStringList expected{"Command2", "Combo1", "Text1", "Command3", "Picture2", "Command4", "Check1", "Command1"};
+        // With the tiles hidden, the order runs Command1, Command2, Combo1, Text1, Command3, Picture2,
+        // Command4, Check1.
+        const QStringList expected{"Command2", "Combo1",   "Text1",  "Command3",
+                                   "Picture2", "Command4", "Check1", "Command1"};
         for (const QString& name : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* focus = QApplication::focusWidget();
@@ -286,7 +293,8 @@ private slots:
         w.Command2_Click();
         const double q = pictures::pieceSide(w.currentPicture(), 3); // twips of the picture's own extent
         const QImage& photo = w.currentPicture().image();
-        const double picturePxPerTwip = photo.width() / w.currentPicture().width() * platform::kHiMetricPerTwip;
+        const double picturePxPerTwip =
+            photo.width() / w.currentPicture().width() * platform::kHiMetricPerTwip;
         const double boxPxPerPicturePx = (2005.0 / 15) / (q * picturePxPerTwip);
         for (int k : {0, 4, 7}) {
             const QImage& face = w.tile(k)->backing();

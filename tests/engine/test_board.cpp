@@ -6,7 +6,9 @@
 using namespace engine;
 
 namespace {
-QString text(const Board& b) { return QString::fromStdString(boardToText(b)); }
+QString text(const Board& b) {
+    return QString::fromStdString(boardToText(b));
+}
 Board solved(int n) {
     Board b;
     b.myGridN = static_cast<std::int16_t>(n);
@@ -25,8 +27,9 @@ private slots:
         QTest::addColumn<int>("pitch");
         QTest::addColumn<int>("span");
         // Halves go to the even neighbour: 6015/6 = 1002.5 gives 1002, 6015/10 = 601.5 gives 602.
-        const int rows[][3] = {{2, 3008, 5996}, {3, 2005, 5995}, {4, 1504, 5996}, {5, 1203, 5995}, {6, 1002, 5992},
-                               {7, 859, 5993},  {8, 752, 5996},  {9, 668, 5992},  {10, 602, 6000}};
+        const int rows[][3] = {{2, 3008, 5996}, {3, 2005, 5995}, {4, 1504, 5996},
+                               {5, 1203, 5995}, {6, 1002, 5992}, {7, 859, 5993},
+                               {8, 752, 5996},  {9, 668, 5992},  {10, 602, 6000}};
         for (const auto& r : rows) {
             QTest::addRow("N=%d", r[0]) << r[0] << r[1] << r[2];
         }

@@ -1,4 +1,5 @@
-// The formulas: shuffle count and direction at their cut points, the key map, clicks, the clock text, rounding.
+// The formulas: shuffle count and direction at their cut points, the key map, clicks, the clock text,
+// rounding.
 #include "engine/rules.h"
 #include "platform/rounding.h"
 
@@ -36,7 +37,8 @@ private slots:
         const double sixth = 1.0 / 6.0;
         const double half = 0.5;
         const double fiveSixths = 5.0 / 6.0;
-        // One ulp below a cut point rounds back onto it when multiplied by 3; a millionth of a millionth does not.
+        // One ulp below a cut point rounds back onto it when multiplied by 3; a millionth of a millionth does
+        // not.
         const double below = 1e-12;
         QTest::newRow("0") << 0.0 << 1;
         QTest::newRow("just below 1/6") << sixth - below << 1;
@@ -57,10 +59,10 @@ private slots:
     void keyMap_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("direction");
-        const int rows[][2] = {{37, kFromRight}, {100, kFromRight}, {52, kFromRight}, {38, kFromBelow},
-                               {104, kFromBelow}, {56, kFromBelow}, {39, kFromLeft},  {102, kFromLeft},
-                               {54, kFromLeft},   {40, kFromAbove}, {98, kFromAbove}, {50, kFromAbove},
-                               {65, kNone},       {53, kNone},      {101, kNone},     {0, kNone}};
+        const int rows[][2] = {{37, kFromRight},  {100, kFromRight}, {52, kFromRight}, {38, kFromBelow},
+                               {104, kFromBelow}, {56, kFromBelow},  {39, kFromLeft},  {102, kFromLeft},
+                               {54, kFromLeft},   {40, kFromAbove},  {98, kFromAbove}, {50, kFromAbove},
+                               {65, kNone},       {53, kNone},       {101, kNone},     {0, kNone}};
         for (const auto& r : rows) {
             QTest::addRow("key %d", r[0]) << r[0] << r[1];
         }

@@ -217,15 +217,16 @@ private slots:
             QCOMPARE(box->icon(), QMessageBox::Question);
             box->button(QMessageBox::Yes)->click();
         });
-        const auto answer = platform::messageBox(&parent, {QStringLiteral("本当？"), QStringLiteral("確認"),
-                                                           platform::MessageIcon::Question,
-                                                           platform::MessageButtons::YesNo});
+        const auto answer =
+            platform::messageBox(&parent, {QStringLiteral("本当？"), QStringLiteral("確認"),
+                                           platform::MessageIcon::Question, platform::MessageButtons::YesNo});
         QCOMPARE(answer, platform::MessageAnswer::Yes);
         QCOMPARE(title, QStringLiteral("確認"));
         testing::whenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-        QCOMPARE(platform::messageBox(&parent, {QStringLiteral("?"), QStringLiteral("t"),
-                                                platform::MessageIcon::Question, platform::MessageButtons::YesNo}),
-                 platform::MessageAnswer::No);
+        QCOMPARE(
+            platform::messageBox(&parent, {QStringLiteral("?"), QStringLiteral("t"),
+                                           platform::MessageIcon::Question, platform::MessageButtons::YesNo}),
+            platform::MessageAnswer::No);
     }
 };
 

@@ -11,16 +11,19 @@ MessageRecorder::MessageRecorder(platform::MessageAnswer answer)
     : m_asked(std::make_shared<std::vector<platform::MessageRequest>>()),
       m_answer(std::make_shared<platform::MessageAnswer>(answer)),
       m_action(std::make_shared<std::function<void()>>()) {
-    platform::setMessageHook([asked = m_asked, answer = m_answer, act = m_action](const platform::MessageRequest& r) {
-        asked->push_back(r);
-        if (*act) {
-            (*act)();
-        }
-        return *answer;
-    });
+    platform::setMessageHook(
+        [asked = m_asked, answer = m_answer, act = m_action](const platform::MessageRequest& r) {
+            asked->push_back(r);
+            if (*act) {
+                (*act)();
+            }
+            return *answer;
+        });
 }
 
-MessageRecorder::~MessageRecorder() { platform::setMessageHook({}); }
+MessageRecorder::~MessageRecorder() {
+    platform::setMessageHook({});
+}
 
 void whenModalOpens(std::function<void(QWidget*)> action, int timeoutMs) {
     auto timer = std::make_shared<QElapsedTimer>();

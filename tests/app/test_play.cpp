@@ -1,0 +1,542 @@
+// Playing a game with real input: Start and the shuffle, slides by clicks and keys, the clock, completion,
+// and every input that can arrive while a slide or a shuffle is running.
+#include "engine/rules.h"
+#include "mainwindow_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QUrl>
+
+using namespace std::chrono_literals;
+using testing::Fixture;
+using testing::MessageRecorder;
+
+namespace {
+
+// The shuffle as the game draws it, worked out on a bare board: the successful directions in order.
+struct Shuffle {
+    engine::Board board;
+    std::vector<int> moves;
+};
+Shuffle replayShuffle(platform::UniformSource& random, int n) {
+    Shuffle s;
+    s.board.myGridN = static_cast<std::int16_t>(n);
+    s.board.myTileSize = engine::tilePitch(n);
+    engine::myShokika(s.board);
+    s.board.myBlankX = s.board.myBlankY = static_cast<std::int16_t>(n - 1);
+    const int count = engine::shuffleCount(random.next(), n);
+    int previous = 0;
+    while (int(s.moves.size()) < count) {
+        const int d = engine::shuffleDirection(random.next());
+        if (engine::isOpposite(d, previous) || engine::isRefused(s.board, d)) {
+            continue;
+        }
+        engine::applyMove(s.board, d);
+        s.moves.push_back(d);
+        previous = d;
+    }
+    return s;
+}
+
+int opposite(int d) {
+    return d == 1 ? 2 : d == 2 ? 1 : d == 3 ? 4 : 3;
+}
+
+QString text(const engine::Board& b) {
+    return QString::fromStdString(engine::boardToText(b));
+}
+
+class ProbeSound : public platform::SoundPlayer {
+public:
+    void play(const QString&) override { onPlay(); }
+    std::function<void()> onPlay = [] {};
+};
+
+// A scripted 2 x 2 shuffle of 108 moves that walks the gap round the board nine times and ends solved.
+std::vector<double> solvedTwoByTwo() {
+    std::vector<double> draws{0.4}; // nearest(0.4 · 20 + 100) = 108
+    for (int i = 0; i < 27; ++i) {
+        draws.insert(draws.end(), {0.0, 0.6, 0.3, 0.9}); // from above, left, below, right
+    }
+    return draws;
+}
+
+void typeIntoSizeBox(Fixture& f) {
+    auto* combo = f.child<QComboBox>("Combo1");
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), QStringLiteral("2"));
+}
+
+} // namespace
+
+class TestPlay : public QObject {
+    Q_OBJECT
+private slots:
+    void theProgramEndsWhenClosedDuringASlide() {
+        // First of all the cases: the main loop runs once per process, before any window has closed.
+        // As the program runs it: the main loop must return once the only window closes mid-slide.
+        Fixture f(std::make_unique<platform::ClockSeededSource>(19), 400ms);
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Command2_Click();
+        bool slideReturned = false;
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(50, [&] { w.close(); });
+            QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+            slideReturned = true;
+        });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // a hang fails instead of waiting
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(slideReturned);
+    }
+
+    void startShufflesAsDrawn_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<quint64>("seed");
+        for (int n = 3; n <= 10; ++n) {
+            QTest::addRow("N=%d", n) << n << quint64(1000 + n);
+        }
+    }
+    void startShufflesAsDrawn() {
+        QFETCH(int, n);
+        QFETCH(quint64, seed);
+        Fixture f(std::make_unique<platform::ClockSeededSource>(seed));
+        platform::ClockSeededSource same(seed);
+        const Shuffle expected = replayShuffle(same, n);
+        QVERIFY(int(expected.moves.size()) >= 100 && int(expected.moves.size()) <= 100 + 5 * n * n);
+        QVERIFY(expected.moves.front() == engine::kFromAbove || expected.moves.front() == engine::kFromLeft);
+        f.selectSize(n);
+        f.w().Command2_Click();
+        QCOMPARE(text(f.w().board()), text(expected.board));
+        QCOMPARE(int(f.w().board().myTileSize), int(engine::tilePitch(n)));
+        QCOMPARE(testing::boardInconsistency(f.w()), QString());
+        QVERIFY(f.w().isPlaying());
+        QVERIFY(!f.child<QWidget>("Picture2")->isVisibleTo(&f.w()));
+        for (int i = 0; i < 100; ++i) {
+            QCOMPARE(f.w().tile(i)->isVisibleTo(&f.w()), i < n * n - 1);
+        }
+        QVERIFY(f.sound.m_played->isEmpty()); // a shuffle is silent
+    }
+
+    void startTwiceShufflesFromHome() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(5));
+        platform::ClockSeededSource same(5);
+        replayShuffle(same, 5);
+        const Shuffle second = replayShuffle(same, 5);
+        f.w().Command2_Click();
+        f.w().Command2_Click();
+        QCOMPARE(text(f.w().board()), text(second.board));
+    }
+
+    void aWholeGamePlayedBackByClicksAndKeys() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(11));
+        MessageRecorder messages;
+        platform::ClockSeededSource same(11);
+        const Shuffle shuffle = replayShuffle(same, 3);
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::setActiveWindow(&w);
+        f.selectSize(3);
+        QTest::keyClick(&w, Qt::Key_F2);
+        QVERIFY(w.isPlaying());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.text1()));
+        engine::Board board = shuffle.board;
+        for (std::size_t i = shuffle.moves.size(); i-- > 0;) {
+            const int d = opposite(shuffle.moves[i]);
+            if (i == 0) {
+                f.clock.advance(65s);
+                w.Timer1_Timer();
+            }
+            if (i % 2 == 0) {
+                QTest::keyClick(f.text1(), testing::keyFor(d));
+            } else {
+                const engine::Cell c = engine::movingCell(board, d);
+                QTest::mouseClick(w.tile(board.myBoard[c.x][c.y]), Qt::LeftButton);
+            }
+            engine::applyMove(board, d);
+            QCOMPARE(text(w.board()), text(board));
+            if (i > 0) {
+                QVERIFY2(messages.asked().empty(), "solved before the last move");
+            }
+        }
+        QCOMPARE(testing::boardInconsistency(w), QString());
+        QCOMPARE(int(messages.asked().size()), 1);
+        QCOMPARE(messages.asked()[0].text, QStringLiteral("完成です！"));
+        QCOMPARE(messages.asked()[0].title, QStringLiteral("完成通知"));
+        QCOMPARE(messages.asked()[0].icon, platform::MessageIcon::Information);
+        QVERIFY(!w.isPlaying());
+        QVERIFY(w.tile(8)->isVisibleTo(&w)); // the missing piece is shown
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　01:05"));
+        QCOMPARE(f.sound.m_played->size(), int(shuffle.moves.size()));
+        QVERIFY(f.sound.m_played->first().endsWith(QStringLiteral("/move.wav")));
+        // The clock is stopped and further input does nothing.
+        f.clock.advance(30s);
+        w.Timer1_Timer();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　01:05"));
+        QTest::keyClick(f.text1(), Qt::Key_Up);
+        QCOMPARE(text(w.board()), text(board));
+        QCOMPARE(int(messages.asked().size()), 1);
+    }
+
+    void keysOfEveryKind_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("direction");
+        QTest::newRow("left arrow") << int(Qt::Key_Left) << 0 << int(engine::kFromRight);
+        QTest::newRow("shift+left") << int(Qt::Key_Left) << int(Qt::ShiftModifier) << int(engine::kFromRight);
+        QTest::newRow("keypad 4") << int(Qt::Key_4) << int(Qt::KeypadModifier) << int(engine::kFromRight);
+        QTest::newRow("top-row 4") << int(Qt::Key_4) << 0 << int(engine::kFromRight);
+        QTest::newRow("up arrow") << int(Qt::Key_Up) << 0 << int(engine::kFromBelow);
+        QTest::newRow("top-row 8") << int(Qt::Key_8) << 0 << int(engine::kFromBelow);
+        QTest::newRow("keypad 8") << int(Qt::Key_8) << int(Qt::KeypadModifier) << int(engine::kFromBelow);
+        QTest::newRow("right arrow") << int(Qt::Key_Right) << 0 << int(engine::kFromLeft);
+        QTest::newRow("keypad 6") << int(Qt::Key_6) << int(Qt::KeypadModifier) << int(engine::kFromLeft);
+        QTest::newRow("shift+top-row 6")
+            << int(Qt::Key_6) << int(Qt::ShiftModifier) << int(engine::kFromLeft);
+        QTest::newRow("down arrow") << int(Qt::Key_Down) << 0 << int(engine::kFromAbove);
+        QTest::newRow("keypad 2, NumLock off")
+            << int(Qt::Key_Down) << int(Qt::KeypadModifier) << int(engine::kFromAbove);
+        QTest::newRow("top-row 2") << int(Qt::Key_2) << 0 << int(engine::kFromAbove);
+        QTest::newRow("a letter") << int(Qt::Key_A) << 0 << 0;
+        QTest::newRow("keypad 5") << int(Qt::Key_5) << int(Qt::KeypadModifier) << 0;
+    }
+    void keysOfEveryKind() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, direction);
+        Fixture f(std::make_unique<platform::ClockSeededSource>(21));
+        f.selectSize(4);
+        f.w().Command2_Click();
+        // Bring the gap off every edge so that each direction can move: two steps in from the corner it has.
+        engine::Board b = f.w().board();
+        if (b.myBlankX == 0)
+            QTest::keyClick(f.text1(), Qt::Key_Left);
+        if (b.myBlankX == 3)
+            QTest::keyClick(f.text1(), Qt::Key_Right);
+        if (b.myBlankY == 0)
+            QTest::keyClick(f.text1(), Qt::Key_Up);
+        if (b.myBlankY == 3)
+            QTest::keyClick(f.text1(), Qt::Key_Down);
+        b = f.w().board();
+        QVERIFY(b.myBlankX > 0 && b.myBlankX < 3 && b.myBlankY > 0 && b.myBlankY < 3);
+        const int sounds = f.sound.m_played->size();
+        engine::Board expected = b;
+        if (direction != 0) {
+            engine::applyMove(expected, direction);
+        }
+        QTest::keyClick(f.text1(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(text(f.w().board()), text(expected));
+        QCOMPARE(f.sound.m_played->size(), sounds + (direction != 0 ? 1 : 0));
+        QCOMPARE(testing::boardInconsistency(f.w()), QString());
+    }
+
+    void refusedAtEveryEdgeSilently() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(3));
+        f.selectSize(3);
+        f.w().Command2_Click();
+        // Right arrow moves the gap left, down arrow moves it up: drive it into each corner in turn.
+        const std::pair<Qt::Key, Qt::Key> corners[] = {{Qt::Key_Right, Qt::Key_Down},
+                                                       {Qt::Key_Left, Qt::Key_Up}};
+        for (const auto& [horizontal, vertical] : corners) {
+            for (int i = 0; i < 2; ++i) {
+                QTest::keyClick(f.text1(), horizontal);
+                QTest::keyClick(f.text1(), vertical);
+            }
+            const QString before = text(f.w().board());
+            const int sounds = f.sound.m_played->size();
+            QTest::keyClick(f.text1(), horizontal);
+            QTest::keyClick(f.text1(), vertical);
+            QCOMPARE(text(f.w().board()), before);
+            QCOMPARE(f.sound.m_played->size(), sounds);
+        }
+        QCOMPARE(int(f.w().board().myBlankX), 2);
+        QCOMPARE(int(f.w().board().myBlankY), 2);
+    }
+
+    void clicksOnlyMoveNeighbours() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(9));
+        f.selectSize(5);
+        f.w().Command2_Click();
+        f.w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
+        const engine::Board b = f.w().board();
+        for (int t = 0; t < 24; ++t) {
+            const int d = engine::clickToDirection(b, t);
+            if (d == 0) {
+                QTest::mouseClick(f.w().tile(t), Qt::LeftButton);
+                QCOMPARE(text(f.w().board()), text(b)); // far away or diagonal: nothing moves
+            }
+        }
+        QVERIFY(f.sound.m_played->isEmpty());
+        // A neighbour moves, and the keyboard goes back to the board.
+        for (int t = 0; t < 24; ++t) {
+            if (const int d = engine::clickToDirection(b, t)) {
+                engine::Board expected = b;
+                engine::applyMove(expected, d);
+                f.child<QWidget>("Command1")->setFocus();
+                QTest::mouseClick(f.w().tile(t), Qt::LeftButton);
+                QCOMPARE(text(f.w().board()), text(expected));
+                QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.text1()));
+                break;
+            }
+        }
+    }
+
+    void slideFramesPerSize_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("vertical");
+        QTest::addColumn<int>("fromLeft");
+        const int rows[][3] = {{3, 201, 201}, {4, 188, 189}, {7, 215, 215}, {9, 223, 223}, {10, 201, 201}};
+        for (const auto& r : rows) {
+            QTest::addRow("N=%d", r[0]) << r[0] << r[1] << r[2];
+        }
+    }
+    void slideFramesPerSize() {
+        QFETCH(int, n);
+        QFETCH(int, vertical);
+        QFETCH(int, fromLeft);
+        Fixture f(std::make_unique<platform::ClockSeededSource>(n));
+        f.selectSize(n);
+        f.w().Command2_Click();
+        if (f.w().board().myBlankY == 0) {
+            QTest::keyClick(f.text1(), Qt::Key_Up);
+        }
+        QTest::keyClick(f.text1(), Qt::Key_Down); // a tile from above
+        QCOMPARE(f.w().lastSlideFrames(), vertical);
+        if (f.w().board().myBlankX == 0) {
+            QTest::keyClick(f.text1(), Qt::Key_Left);
+        }
+        QTest::keyClick(f.text1(), Qt::Key_Right); // a tile from the left counts from 0
+        QCOMPARE(f.w().lastSlideFrames(), fromLeft);
+        QCOMPARE(testing::boardInconsistency(f.w()), QString());
+    }
+
+    void soundStartsAfterTheSlide() {
+        UFMain::Services services;
+        services.random = std::make_unique<platform::ClockSeededSource>(4);
+        auto probe = std::make_unique<ProbeSound>();
+        ProbeSound* sound = probe.get();
+        services.sound = std::move(probe);
+        services.slideDuration = 5ms;
+        UFMain w(std::move(services));
+        w.Command2_Click();
+        engine::Board b = w.board();
+        const int d = b.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
+        const engine::Cell c = engine::movingCell(b, d);
+        const auto* tile = w.tile(b.myBoard[c.x][c.y]);
+        const int target = tile->topTwips() + (d == engine::kFromAbove ? 1 : -1) * b.myTileSize;
+        int topAtSound = -1;
+        sound->onPlay = [&] { topAtSound = tile->topTwips(); };
+        QTest::keyClick(w.findChild<QWidget*>("Text1"), d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(topAtSound, target);
+    }
+
+    void inputBeforeTheFirstGameDoesNothing() {
+        Fixture f;
+        QTest::keyClick(f.text1(), Qt::Key_Left);
+        f.w().Picture1_Click(0);
+        QCOMPARE(f.w().board().myGridN, 0);
+        QVERIFY(f.sound.m_played->isEmpty());
+    }
+
+    void clockShowsElapsedMinutesAndSeconds() {
+        Fixture f;
+        UFMain& w = f.w();
+        // Just before midnight, as a steady count would be: the elapsed time is a plain difference.
+        *f.clock.m_now = std::chrono::hours(23) + std::chrono::minutes(59) + std::chrono::seconds(50);
+        w.Command2_Click();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　00:00"));
+        f.clock.advance(20s);
+        w.Timer1_Timer();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　00:20"));
+        f.clock.advance(1h + 1min + 43s);
+        w.Timer1_Timer();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　02:03"));
+        // Start while playing: the old clock keeps its text until the first tick of the new game.
+        w.Command2_Click();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　02:03"));
+        f.clock.advance(999ms);
+        w.Timer1_Timer();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　00:00"));
+    }
+
+    void clockTicksDuringASlide() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(8), 1200ms);
+        UFMain& w = f.w();
+        w.Command2_Click();
+        f.clock.advance(7s);
+        QString during;
+        QTimer::singleShot(900, [&] { during = f.clock1(); });
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(during, QStringLiteral("経過時間　00:07"));
+    }
+
+    void twoByTwoFromTypedTextAndASolvedShuffle() {
+        Fixture f(std::make_unique<testing::ScriptedSource>(solvedTwoByTwo()));
+        MessageRecorder messages;
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        typeIntoSizeBox(f);
+        w.Command2_Click();
+        QCOMPARE(int(w.board().myGridN), 2);
+        QCOMPARE(int(w.board().myTileSize), 3008);
+        QCOMPARE(w.tile(0)->widthTwips(), 2988);
+        QVERIFY(w.tile(2)->isVisibleTo(&w));
+        QVERIFY(!w.tile(3)->isVisibleTo(&w));
+        QCOMPARE(text(w.board()), QStringLiteral("0 1 / 2 _"));
+        // Not announced by the shuffle; the next input that moves nothing announces it.
+        QVERIFY(messages.asked().empty());
+        QTest::keyClick(f.text1(), Qt::Key_Left); // the gap is in the last column: refused
+        QCOMPARE(int(messages.asked().size()), 1);
+        QVERIFY(!w.isPlaying());
+    }
+
+    void aMovingInputTakesASolvedShuffleApart() {
+        Fixture f(std::make_unique<testing::ScriptedSource>(solvedTwoByTwo()));
+        MessageRecorder messages;
+        typeIntoSizeBox(f);
+        f.w().Command2_Click();
+        QTest::keyClick(f.text1(), Qt::Key_Down);
+        QVERIFY(messages.asked().empty());
+        QVERIFY(f.w().isPlaying());
+    }
+
+    // --- input that arrives while something runs ---
+
+    void secondKeyOrClickDuringASlideIsDropped() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(12), 150ms);
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Command2_Click();
+        const engine::Board b = w.board();
+        const int d = b.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
+        engine::Board expected = b;
+        engine::applyMove(expected, d);
+        QTimer::singleShot(40, [&] {
+            QVERIFY(w.isBusy());
+            QTest::keyClick(f.text1(), Qt::Key_Left);
+            QTest::keyClick(f.text1(), Qt::Key_Right);
+            for (int t = 0; t < 8; ++t) {
+                QTest::mouseClick(w.tile(t), Qt::LeftButton);
+            }
+        });
+        QTest::keyClick(f.text1(), d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(text(w.board()), text(expected));
+        QCOMPARE(f.sound.m_played->size(), 1);
+        QCOMPARE(testing::boardInconsistency(w), QString());
+    }
+
+    void startDuringASlideWaitsForIt() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(13), 150ms);
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::setActiveWindow(&w);
+        w.Command2_Click();
+        bool startedInside = false;
+        QTimer::singleShot(40, [&] {
+            const QString before = text(w.board());
+            QTest::keyClick(&w, Qt::Key_F2);
+            startedInside = text(w.board()) != before;
+        });
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QVERIFY(!startedInside);
+        QCOMPARE(f.sound.m_played->size(), 1);
+        QVERIFY(w.isPlaying());
+        QVERIFY(!w.isBusy());
+        QCOMPARE(testing::boardInconsistency(w), QString());
+        // The new game began from home: its board is a fresh shuffle, tile size unchanged.
+        QCOMPARE(int(w.board().myTileSize), 1203);
+    }
+
+    void startDuringTheShuffleIsIgnored() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(14));
+        platform::ClockSeededSource same(14);
+        const Shuffle expected = replayShuffle(same, 5);
+        QTimer::singleShot(0, [&] { f.w().Command2_Click(); });
+        f.w().Command2_Click();
+        QCOMPARE(text(f.w().board()), text(expected.board));
+        QCoreApplication::processEvents();
+        QCOMPARE(text(f.w().board()), text(expected.board));
+    }
+
+    void windowCommandsDuringASlide() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(15), 150ms);
+        MessageRecorder messages;
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Command2_Click();
+        bool dialogDuringSlide = false;
+        platform::setFileDialogHook([&](const QString&) {
+            dialogDuringSlide = w.isBusy();
+            return std::optional<QString>();
+        });
+        QTimer::singleShot(40, [&] {
+            f.selectSize(8);    // the size box
+            w.M32_Click(2);     // its menu
+            w.Command1_Click(); // the picture dialog: waits for the slide
+            QMimeData drop;
+            drop.setText(QStringLiteral("no file here"));
+            w.Form_OLEDragDrop(&drop); // a drop: waits too, and its data is taken now
+        });
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        platform::setFileDialogHook({});
+        QVERIFY(!dialogDuringSlide);
+        QCOMPARE(int(w.board().myGridN), 5); // the running game keeps its size
+        QCOMPARE(f.child<QComboBox>("Combo1")->currentIndex(), 1);
+        QCOMPARE(int(messages.asked().size()), 1); // the drop carried no file
+        QVERIFY(w.isPlaying());                    // a drop leaves the game running
+        QVERIFY(f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QCOMPARE(testing::boardInconsistency(w), QString());
+    }
+
+    void closingDuringASlideEndsCleanly() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(16), 300ms);
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Command2_Click();
+        QTimer::singleShot(40, [&] { w.close(); });
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QVERIFY(!w.isVisible());
+        QVERIFY(f.w().lastSlideFrames() < 201); // the slide stopped early
+        QCOMPARE(testing::boardInconsistency(w), QString());
+    }
+
+    void closingDuringTheShuffle() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(17));
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        f.selectSize(10);
+        QTimer::singleShot(0, [&] { w.close(); });
+        w.Command2_Click();
+        QVERIFY(!w.isVisible());
+        QVERIFY(!w.isPlaying());
+        QTest::keyClick(f.text1(), Qt::Key_Left);
+        QVERIFY(f.sound.m_played->isEmpty());
+    }
+
+    void windowDeletedDuringASlide() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(18), 300ms);
+        f.w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
+        f.w().Command2_Click();
+        QPointer<QWidget> sink = f.text1();
+        const Qt::Key key = f.w().board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up;
+        QTimer::singleShot(40, [&] { f.window.reset(); });
+        QTest::keyClick(sink.data(), key);
+        QVERIFY(sink.isNull());
+    }
+};
+
+QTEST_MAIN(TestPlay)
+#include "test_play.moc"
