@@ -102,6 +102,8 @@ private:
     void setTabOrder();
     void centreOnScreen();
     void paintTileFaces();
+    void layOutNewGame();
+    bool shuffle(); // false when the window closed meanwhile
     void loadDroppedPicture(const std::optional<QString>& path);
     void showUnreadablePicture();
     void handOverToRanking();

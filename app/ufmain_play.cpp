@@ -66,32 +66,9 @@ void UFMain::Command2_Click() {
     runWhenIdle([this] {
         QPointer<UFMain> alive(this);
         myShuffling = true;
-        if (Picture0.isEmpty()) {
-            pictures::numberBoxes(tileSpan(engine::kTileCount));
-        }
-        m_board.myGridN = static_cast<std::int16_t>(engine::gridForEntry(Combo1->currentIndex()));
-        m_board.myTileSize = engine::tilePitch(m_board.myGridN);
-        myShokika();
-        paintTileFaces();
-        const int n = m_board.myGridN;
-        m_board.myBlankX = static_cast<std::int16_t>(n - 1);
-        m_board.myBlankY = static_cast<std::int16_t>(n - 1);
-
-        const int count = engine::shuffleCount(m_random->next(), n);
-        int previous = engine::kNone;
-        for (int counter = 1; counter <= count;) {
-            const int d = engine::shuffleDirection(m_random->next());
-            if (engine::isOpposite(d, previous)) {
-                continue;
-            }
-            const bool moved = myMove(d, m_board.myTileSize, false);
-            if (alive.isNull() || myClosed) {
-                return;
-            }
-            if (moved) {
-                previous = d;
-                ++counter;
-            }
+        layOutNewGame();
+        if (!shuffle() || alive.isNull()) {
+            return; // the window closed meanwhile
         }
         Picture2->setVisible(false);
         Text1->setFocus();
@@ -100,6 +77,44 @@ void UFMain::Command2_Click() {
         myShuffling = false;
         runPending();
     });
+}
+
+void UFMain::layOutNewGame() {
+    if (Picture0.isEmpty()) {
+        pictures::numberBoxes(tileSpan(engine::kTileCount));
+    }
+    m_board.myGridN = static_cast<std::int16_t>(engine::gridForEntry(Combo1->currentIndex()));
+    m_board.myTileSize = engine::tilePitch(m_board.myGridN);
+    myShokika();
+    paintTileFaces();
+    m_board.myBlankX = static_cast<std::int16_t>(m_board.myGridN - 1);
+    m_board.myBlankY = static_cast<std::int16_t>(m_board.myGridN - 1);
+}
+
+bool UFMain::shuffle() {
+    QPointer<UFMain> alive(this);
+    // Every move still yields, so clock ticks and input are served; but the board's hundreds of jumps are not
+    // painted one by one (they would cost ten times the rest of Start): the client area repaints once after.
+    m_surface->setUpdatesEnabled(false);
+    const int n = m_board.myGridN;
+    const int count = engine::shuffleCount(m_random->next(), n);
+    int previous = engine::kNone;
+    for (int counter = 1; counter <= count;) {
+        const int d = engine::shuffleDirection(m_random->next());
+        if (engine::isOpposite(d, previous)) {
+            continue;
+        }
+        const bool moved = myMove(d, m_board.myTileSize, false);
+        if (alive.isNull() || myClosed) {
+            return false;
+        }
+        if (moved) {
+            previous = d;
+            ++counter;
+        }
+    }
+    m_surface->setUpdatesEnabled(true);
+    return true;
 }
 
 bool UFMain::myMove(int myD, int mySTP, bool mySound) {

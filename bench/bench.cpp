@@ -19,8 +19,22 @@ double median(std::vector<double> v) {
 }
 } // namespace
 
+std::vector<std::pair<std::string, std::function<int()>>>& children() {
+    static std::vector<std::pair<std::string, std::function<int()>>> all;
+    return all;
+}
+
 void add(const std::string& name, Case run) {
     cases().emplace_back(name, std::move(run));
+}
+void addChild(const std::string& name, std::function<int()> run) {
+    children().emplace_back(name, std::move(run));
+}
+
+long long monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
 }
 
 double cpuMs() {
@@ -57,6 +71,14 @@ void report(const std::string& label, const std::string& text) {
 } // namespace bench
 
 int main(int argc, char* argv[]) {
+    if (argc > 2 && std::string(argv[1]) == "--child") {
+        for (auto& [name, run] : bench::children()) {
+            if (name == argv[2]) {
+                return run();
+            }
+        }
+        return 2;
+    }
     QApplication app(argc, argv);
     const std::string only = argc > 1 ? argv[1] : "";
     for (auto& [name, run] : bench::cases()) {

@@ -15,6 +15,10 @@ struct Figures {
 
 using Case = std::function<void()>;
 void add(const std::string& name, Case run);
+// A mode the program runs in when started as "zorupa-bench --child NAME": for figures about a fresh process.
+void addChild(const std::string& name, std::function<int()> run);
+// Monotonic nanoseconds, the same clock in every process of the machine.
+long long monotonicNs();
 
 // Times fn over runs (after one warm-up run), prints a line and returns the figures.
 Figures measure(const std::string& label, int runs, const std::function<void()>& fn);
