@@ -134,6 +134,10 @@ void UFMain::createControls() {
     Label1 = new QLabel(QStringLiteral("経過時間　00:00"), form);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(6720, 3720, 1245, 165));
+    // With the IPA fonts the caption is a few pixels wider than its box; it may reach into the panel's margin
+    // rather than lose the last digit of the time.
+    Label1->resize(std::max(Label1->width(), Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2),
+                   Label1->height());
     m_surface->addPanel({{6480, 3480, 1695, 615}, kLightGreen}); // Shape3, behind Label1
 }
 

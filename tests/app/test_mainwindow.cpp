@@ -62,7 +62,6 @@ private slots:
         QTest::newRow("Command2") << "Command2" << px(6720, 2760, 1215, 375) << "スタート";
         QTest::newRow("Command1") << "Command1" << px(6720, 480, 1215, 375) << "画像指定";
         QTest::newRow("Picture2") << "Picture2" << px(240, 240, 6015, 6015) << "";
-        QTest::newRow("Label1") << "Label1" << px(6720, 3720, 1245, 165) << "経過時間　00:00";
         QTest::newRow("Text1 moved above") << "Text1" << px(7320, -500, 255, 270) << "";
     }
     void controlsStandWhereTheyAreDrawn() {
@@ -84,6 +83,18 @@ private slots:
             text = c->currentText();
         }
         QCOMPARE(text, caption);
+    }
+
+    void clockLabelShowsTheWholeTime() {
+        Fixture f;
+        auto* label = f.child<QLabel>("Label1");
+        const QRect designed = px(6720, 3720, 1245, 165);
+        QCOMPARE(label->pos(), designed.topLeft());
+        QCOMPARE(label->height(), designed.height());
+        QCOMPARE(label->text(), QStringLiteral("経過時間　00:00"));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        // Still inside its panel, Shape3 (6480..8175 twips).
+        QVERIFY(label->geometry().right() < platform::twipsToPixelsRounded(8175));
     }
 
     void windowFrameAndClientArea() {
