@@ -76,6 +76,7 @@ class TestPlay : public QObject {
     Q_OBJECT
 private slots:
     void theProgramEndsWhenClosedDuringASlide() {
+        QObject scope; // timers armed here die with the test
         // First of all the cases: the main loop runs once per process, before any window has closed.
         // As the program runs it: the main loop must return once the only window closes mid-slide.
         Fixture f(std::make_unique<platform::ClockSeededSource>(19), 400ms);
@@ -84,12 +85,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.Command2_Click();
         bool slideReturned = false;
-        QTimer::singleShot(0, [&] {
-            QTimer::singleShot(50, [&] { w.close(); });
+        QTimer::singleShot(0, &scope, [&] {
+            QTimer::singleShot(50, &scope, [&] { w.close(); });
             QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
             slideReturned = true;
         });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // a hang fails instead of waiting
+        QTimer::singleShot(5000, &scope,
+                           [] { QCoreApplication::exit(1); }); // a hang fails instead of waiting
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(slideReturned);
     }
@@ -366,12 +368,13 @@ private slots:
     }
 
     void clockTicksDuringASlide() {
+        QObject scope; // timers armed here die with the test
         Fixture f(std::make_unique<platform::ClockSeededSource>(8), 1200ms);
         UFMain& w = f.w();
         w.Command2_Click();
         f.clock.advance(7s);
         QString during;
-        QTimer::singleShot(900, [&] { during = f.clock1(); });
+        QTimer::singleShot(900, &scope, [&] { during = f.clock1(); });
         QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
         QCOMPARE(during, QStringLiteral("経過時間　00:07"));
     }
@@ -410,6 +413,8 @@ private slots:
     // --- input that arrives while something runs ---
 
     void secondKeyOrClickDuringASlideIsDropped() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(12), 150ms);
         UFMain& w = f.w();
         w.show();
@@ -419,7 +424,8 @@ private slots:
         const int d = b.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
         engine::Board expected = b;
         engine::applyMove(expected, d);
-        QTimer::singleShot(40, [&] {
+        QTimer::singleShot(40, &scope, [&] {
+            ++fired;
             QVERIFY(w.isBusy());
             QTest::keyClick(f.text1(), Qt::Key_Left);
             QTest::keyClick(f.text1(), Qt::Key_Right);
@@ -428,12 +434,15 @@ private slots:
             }
         });
         QTest::keyClick(f.text1(), d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(fired, 1);
         QCOMPARE(text(w.board()), text(expected));
         QCOMPARE(f.sound.m_played->size(), 1);
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
     void startDuringASlideWaitsForIt() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(13), 150ms);
         UFMain& w = f.w();
         w.show();
@@ -441,33 +450,46 @@ private slots:
         QApplication::setActiveWindow(&w);
         w.Command2_Click();
         bool startedInside = false;
-        QTimer::singleShot(40, [&] {
+        engine::Board afterSlide = w.board();
+        engine::applyMove(afterSlide, w.board().myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow);
+        QTimer::singleShot(40, &scope, [&] {
+            ++fired;
             const QString before = text(w.board());
             QTest::keyClick(&w, Qt::Key_F2);
             startedInside = text(w.board()) != before;
         });
         QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(fired, 1);
         QVERIFY(!startedInside);
         QCOMPARE(f.sound.m_played->size(), 1);
         QVERIFY(w.isPlaying());
         QVERIFY(!w.isBusy());
         QCOMPARE(testing::boardInconsistency(w), QString());
-        // The new game began from home: its board is a fresh shuffle, tile size unchanged.
+        // Then the new game began: a fresh shuffle from home, not the board the slide left.
+        QVERIFY(text(w.board()) != text(afterSlide));
         QCOMPARE(int(w.board().myTileSize), 1203);
     }
 
     void startDuringTheShuffleIsIgnored() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(14));
         platform::ClockSeededSource same(14);
         const Shuffle expected = replayShuffle(same, 5);
-        QTimer::singleShot(0, [&] { f.w().Command2_Click(); });
+        QTimer::singleShot(0, &scope, [&] {
+            ++fired;
+            f.w().Command2_Click();
+        });
         f.w().Command2_Click();
         QCOMPARE(text(f.w().board()), text(expected.board));
+        QCOMPARE(fired, 1);
         QCoreApplication::processEvents();
         QCOMPARE(text(f.w().board()), text(expected.board));
     }
 
     void windowCommandsDuringASlide() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(15), 150ms);
         MessageRecorder messages;
         UFMain& w = f.w();
@@ -479,7 +501,8 @@ private slots:
             dialogDuringSlide = w.isBusy();
             return std::optional<QString>();
         });
-        QTimer::singleShot(40, [&] {
+        QTimer::singleShot(40, &scope, [&] {
+            ++fired;
             f.selectSize(8);    // the size box
             w.M32_Click(2);     // its menu
             w.Command1_Click(); // the picture dialog: waits for the slide
@@ -488,6 +511,7 @@ private slots:
             w.Form_OLEDragDrop(&drop); // a drop: waits too, and its data is taken now
         });
         QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(fired, 1);
         platform::setFileDialogHook({});
         QVERIFY(!dialogDuringSlide);
         QCOMPARE(int(w.board().myGridN), 5); // the running game keeps its size
@@ -499,26 +523,38 @@ private slots:
     }
 
     void closingDuringASlideEndsCleanly() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(16), 300ms);
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.Command2_Click();
-        QTimer::singleShot(40, [&] { w.close(); });
+        QTimer::singleShot(40, &scope, [&] {
+            ++fired;
+            w.close();
+        });
         QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(fired, 1);
         QVERIFY(!w.isVisible());
         QVERIFY(f.w().lastSlideFrames() < 201); // the slide stopped early
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
     void closingDuringTheShuffle() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(17));
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         f.selectSize(10);
-        QTimer::singleShot(0, [&] { w.close(); });
+        QTimer::singleShot(0, &scope, [&] {
+            ++fired;
+            w.close();
+        });
         w.Command2_Click();
+        QCOMPARE(fired, 1);
         QVERIFY(!w.isVisible());
         QVERIFY(!w.isPlaying());
         QTest::keyClick(f.text1(), Qt::Key_Left);
@@ -526,14 +562,20 @@ private slots:
     }
 
     void windowDeletedDuringASlide() {
+        QObject scope; // timers armed here die with the test
+        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(18), 300ms);
         f.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
         f.w().Command2_Click();
         QPointer<QWidget> sink = f.text1();
         const Qt::Key key = f.w().board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up;
-        QTimer::singleShot(40, [&] { f.window.reset(); });
+        QTimer::singleShot(40, &scope, [&] {
+            ++fired;
+            f.window.reset();
+        });
         QTest::keyClick(sink.data(), key);
+        QCOMPARE(fired, 1);
         QVERIFY(sink.isNull());
     }
 };
