@@ -1,0 +1,35 @@
+// The ranking file: reading it into the tables and rewriting it whole, with every slot filled.
+#include "bench.h"
+#include "ranking/module1.h"
+
+#include <QTemporaryDir>
+
+using namespace ranking;
+
+ZORUPA_BENCH(ranking_file) {
+    QTemporaryDir dir;
+    Module1::setRankingFolder(dir.path());
+    // Forty filled slots with Japanese names, the largest file the game writes in ordinary play.
+    for (int size = kFirstSize; size <= kLastSize; ++size) {
+        for (int place = 1; place <= kPlaces; ++place) {
+            Module1::tables.RankTime[size][place] =
+                QStringLiteral("%1:30").arg(place * 7, 2, 10, QChar(u'0'));
+            Module1::tables.RankName[size][place] =
+                QStringLiteral("名前%1〜プレイヤー").arg(size * 10 + place);
+        }
+    }
+    Module1::myRankRewrite();
+    bench::measure("myRankLoad (40 filled slots)", 500, [] { Module1::myRankLoad(); });
+    bench::measure("full rewrite (myRankRewrite, atomic)", 500, [] { Module1::myRankRewrite(); });
+    // QSaveFile flushes the new file to the disk before renaming it over the old: most of the rewrite's wall
+    // time is that wait, which a folder in memory does not have.
+    if (QTemporaryDir memory(QStringLiteral("/dev/shm/zorupa-bench-XXXXXX")); memory.isValid()) {
+        Module1::setRankingFolder(memory.path());
+        bench::measure("full rewrite in a memory folder (/dev/shm)", 500, [] { Module1::myRankRewrite(); });
+    }
+    bench::measure("readRanking + writeRanking, bytes only", 500, [] {
+        Tables t;
+        readRanking(writeRanking(Module1::tables), t);
+    });
+    Module1::setRankingFolder(QString());
+}

@@ -1,0 +1,145 @@
+// The name entry: the five places of one size with the new time inserted, one name box to type in, and OK,
+// which stores the entry at the place it earns in the file as the file is at that moment.
+#include "ufrankinput.h"
+
+#include "platform/dialogs.h"
+#include "platform/twips.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+#include <limits>
+
+using platform::twipsRect;
+
+namespace {
+constexpr int kClientWidth = 3315; // twips
+constexpr int kClientHeight = 3390;
+constexpr int kRowTop = 1080;
+constexpr int kRowPitch = 360;
+constexpr int kEnter = 13;
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect twips) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    return label;
+}
+
+void setBoxColour(QLineEdit* box, QColor colour) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, colour);
+    box->setPalette(pal);
+}
+} // namespace
+
+UFRankInput::UFRankInput(Entry entry, const ranking::Tables& shown, Today today)
+    : QWidget(nullptr), m_entry(std::move(entry)), m_today(std::move(today)) {
+    Q_ASSERT(m_entry.place >= 1 && m_entry.place <= ranking::kPlaces);
+    m_entry.place = std::clamp(m_entry.place, 1, ranking::kPlaces);
+    setObjectName(QStringLiteral("UFRankInput"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("ランキング入力"));
+    // A fixed dialog frame with a close box and neither maximise nor minimise button.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(platform::twipsToPixelsRounded(kClientWidth), platform::twipsToPixelsRounded(kClientHeight));
+    createControls();
+    showRows(shown);
+    newNameBox()->setFocus();
+}
+
+void UFRankInput::createControls() {
+    Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("ランクインしました。"),
+                       {120, 120, 2055, 255});
+    Label6 = makeLabel(this, QStringLiteral("Label6"), QStringLiteral("名前を入力して下さい。"),
+                       {120, 360, 1935, 255});
+    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), QStringLiteral("3×3"), {120, 720, 855, 255});
+    const QColor buttonFace = palette().color(QPalette::Button);
+    for (int i = 0; i < ranking::kPlaces; ++i) {
+        const int top = kRowTop + kRowPitch * i;
+        const auto k = static_cast<std::size_t>(i);
+        Label2[k] =
+            makeLabel(this, QStringLiteral("Label2_%1").arg(i), QString::number(i + 1), {120, top, 375, 255});
+        Label4[k] = makeLabel(this, QStringLiteral("Label4_%1").arg(i), QString(), {600, top, 735, 255});
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        box->setGeometry(twipsRect(1440, top, 1695, 270));
+        box->setMaxLength(std::numeric_limits<int>::max()); // a name may be as long as the player likes
+        box->setEnabled(false);
+        setBoxColour(box, buttonFace);
+        connect(box, &QLineEdit::returnPressed, this, [this, i] { Text1_KeyPress(i, kEnter); });
+        Text1[k] = box;
+    }
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(twipsRect(1920, 2880, 1215, 375));
+    Command1->setAutoDefault(true); // Enter presses it once it has the focus
+    connect(Command1, &QPushButton::clicked, this, &UFRankInput::Command1_Click);
+}
+
+void UFRankInput::showRows(const ranking::Tables& shown) {
+    ranking::Tables rows = shown;
+    ranking::insertEntry(rows, m_entry.size, m_entry.place, m_entry.time, QString());
+    for (int i = 0; i < ranking::kPlaces; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        Label4[k]->setText(rows.RankTime[m_entry.size][i + 1]);
+        Text1[k]->setText(rows.RankName[m_entry.size][i + 1]);
+    }
+    QLineEdit* box = newNameBox();
+    box->setEnabled(true);
+    setBoxColour(box, QColor(255, 255, 255));
+    LCombo1->setText(m_entry.sizeText);
+}
+
+void UFRankInput::showOver(const QWidget* owner) {
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QPoint centre = owner ? owner->frameGeometry().center() : screen->availableGeometry().center();
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(centre);
+    move(frame.topLeft());
+    show();
+    activateWindow();
+}
+
+void UFRankInput::Text1_KeyPress(int, int keyAscii) {
+    if (keyAscii == kEnter) {
+        Command1->setFocus();
+    }
+}
+
+void UFRankInput::Command1_Click() {
+    using namespace ranking;
+    if (m_done) {
+        return;
+    }
+    QLineEdit* box = newNameBox();
+    if (box->text().isEmpty()) {
+        box->setText(dateName(m_today()));
+    }
+    // The file may have changed since the dialog opened (a clearing, another finished game): the entry goes
+    // where its time ranks now, and every other entry the file holds is kept.
+    if (!Module1::reloadRanking()) {
+        report(QStringLiteral("ランキングを読み込み出来ませんでした。\n%1").arg(Module1::rankingPath()),
+               QStringLiteral("読込不可通知"));
+        return;
+    }
+    const int place = placeFor(Module1::tables, m_entry.size, m_entry.time);
+    if (place != kNoPlace) {
+        insertEntry(Module1::tables, m_entry.size, place, m_entry.time, storableName(box->text()));
+        const WriteResult written = Module1::myRankRewrite();
+        if (!written.ok) {
+            report(written.error, writeFailureTitle()); // the dialog stays open, so OK can be tried again
+            return;
+        }
+    }
+    m_done = true;
+    close();
+}
+
+void UFRankInput::report(const QString& text, const QString& title) {
+    platform::messageBox(this, {text, title, platform::MessageIcon::Stop, platform::MessageButtons::Ok});
+}

@@ -1,0 +1,57 @@
+// UFRankInput: the name entry for a finished game that earned a place, shown beside the main window.
+#pragma once
+
+#include "module1.h"
+
+#include <QDate>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class UFRankInput : public QWidget {
+    Q_OBJECT
+public:
+    // What the dialog enters, fixed when it opens: the main window may change, finish another game, clear the
+    // ranking or close before OK is pressed.
+    struct Entry {
+        int size = 0;     // grid size 3..10
+        QString sizeText; // "3×3" .. "10×10"
+        QString time;     // "mm:ss"
+        int place = 0;    // 1..5, the place the time earned when the game was finished
+    };
+    using Today = std::function<QDate()>;
+
+    // shown: the ranking as read when the game was finished; the dialog shows it with the entry inserted.
+    // A top-level window that deletes itself when closed, so it outlives the main window if need be.
+    UFRankInput(
+        Entry entry, const ranking::Tables& shown, Today today = [] { return QDate::currentDate(); });
+
+    const Entry& entry() const { return m_entry; }
+    // Shows the dialog centred over owner (or the screen when there is none), without blocking owner.
+    void showOver(const QWidget* owner);
+
+    void Text1_KeyPress(int index, int keyAscii);
+    void Command1_Click();
+
+private:
+    void createControls();
+    void showRows(const ranking::Tables& shown);
+    void report(const QString& text, const QString& title);
+    QLineEdit* newNameBox() const { return Text1[static_cast<std::size_t>(m_entry.place - 1)]; }
+
+    Entry m_entry;
+    Today m_today;
+    bool m_done = false;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* LCombo1 = nullptr;
+    std::array<QLabel*, ranking::kPlaces> Label2{};
+    std::array<QLabel*, ranking::kPlaces> Label4{};
+    std::array<QLineEdit*, ranking::kPlaces> Text1{};
+    QPushButton* Command1 = nullptr;
+};
