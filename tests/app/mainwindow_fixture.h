@@ -3,24 +3,31 @@
 
 #include "engine/board.h"
 #include "platform/picturebox.h"
+#include "ranking/module1.h"
 #include "support/support.h"
 #include "ufmain.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 namespace testing {
 
 struct Fixture {
+    // A finished game hands its time to the ranking: keep that file out of the build's folders.
+    QTemporaryDir rankingFolder;
     ManualClock clock;
     RecordingSound sound;
     std::unique_ptr<UFMain> window;
 
     explicit Fixture(std::unique_ptr<platform::UniformSource> random = nullptr,
                      std::chrono::milliseconds slide = std::chrono::milliseconds(2)) {
+        if (ranking::Module1::rankingPath().startsWith(platform::programFolder())) {
+            ranking::Module1::setRankingFolder(rankingFolder.path()); // unless the test chose a folder itself
+        }
         UFMain::Services services;
         services.random = random ? std::move(random) : std::make_unique<platform::ClockSeededSource>(42);
         services.clock = std::make_unique<ManualClock>(clock);
