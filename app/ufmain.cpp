@@ -3,6 +3,7 @@
 
 #include "platform/picturebox.h"
 #include "platform/twips.h"
+#include "platform/windows.h"
 #include "widgets.h"
 
 #include <QAction>
@@ -253,19 +254,7 @@ void UFMain::Form_Load() {
 
 void UFMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    centreOnScreen();
-}
-
-void UFMain::centreOnScreen() {
-    if (property("centred").toBool()) {
-        return;
-    }
-    setProperty("centred", true);
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    platform::centreOnScreenOnce(this);
 }
 
 void UFMain::Form_Click() {

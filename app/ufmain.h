@@ -100,7 +100,6 @@ private:
     void createMenus();
     void connectEvents();
     void setTabOrder();
-    void centreOnScreen();
     void paintTileFaces();
     void layOutNewGame();
     bool shuffle(); // false when the window closed meanwhile

@@ -2,6 +2,7 @@
 #include "ufver.h"
 
 #include "platform/twips.h"
+#include "platform/windows.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -103,13 +104,5 @@ void UFVer::keyPressEvent(QKeyEvent* event) {
 
 void UFVer::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (property("centred").toBool()) {
-        return;
-    }
-    setProperty("centred", true);
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    platform::centreOnScreenOnce(this);
 }

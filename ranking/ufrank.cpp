@@ -5,6 +5,7 @@
 #include "platform/pacedloop.h"
 #include "platform/services.h"
 #include "platform/twips.h"
+#include "platform/windows.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -191,15 +192,7 @@ void UFRank::Form_Load() {
 void UFRank::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     m_closing = false;
-    if (property("centred").toBool()) {
-        return;
-    }
-    setProperty("centred", true);
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    platform::centreOnScreenOnce(this);
 }
 
 void UFRank::setLeft(int i, int twips) {
