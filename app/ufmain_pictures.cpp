@@ -17,8 +17,9 @@ void UFMain::myPic() {
 }
 
 void UFMain::showUnreadablePicture() {
-    platform::messageBox(this, {QStringLiteral("表示出来ない画像ファイルです。"), QStringLiteral("表示不可通知"),
-                                platform::MessageIcon::Stop, platform::MessageButtons::Ok});
+    platform::messageBox(this,
+                         {QStringLiteral("表示出来ない画像ファイルです。"), QStringLiteral("表示不可通知"),
+                          platform::MessageIcon::Stop, platform::MessageButtons::Ok});
 }
 
 void UFMain::Command1_Click() {
@@ -62,12 +63,18 @@ void UFMain::routeDrop(const QPoint& pos, const QMimeData* data) {
 }
 
 void UFMain::Form_OLEDragDrop(const QMimeData* data) {
-    // The drop's data lives only as long as the drop event: take the file name now, load when idle.
+    // The drop's data lives only as long as the drop event: the file name is taken now. The loading waits
+    // until the drop has been answered, so that the file manager is not held while a picture decodes or
+    // the message is open; then it waits, like every command, for a running slide to end.
     const std::optional<QString> path = pictures::firstDroppedFile(data);
-    runWhenIdle([this, path] { loadDroppedPicture(path); });
+    QMetaObject::invokeMethod(
+        this, [this, path] { runWhenIdle([this, path] { loadDroppedPicture(path); }); },
+        Qt::QueuedConnection);
 }
 
-void UFMain::Picture2_OLEDragDrop(const QMimeData* data) { Form_OLEDragDrop(data); }
+void UFMain::Picture2_OLEDragDrop(const QMimeData* data) {
+    Form_OLEDragDrop(data);
+}
 
 void UFMain::loadDroppedPicture(const std::optional<QString>& path) {
     QPointer<UFMain> alive(this);

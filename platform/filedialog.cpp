@@ -2,7 +2,6 @@
 #include "filedialog.h"
 
 #include <QFileDialog>
-#include <QRegularExpression>
 
 namespace platform {
 
@@ -13,17 +12,6 @@ QList<FilterEntry> parseFilter(const QString& filter) {
         entries.append({parts[i], parts[i + 1].split(u';', Qt::SkipEmptyParts)});
     }
     return entries;
-}
-
-bool matchesFilter(const FilterEntry& entry, const QString& fileName) {
-    for (const QString& pattern : entry.patterns) {
-        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
-                                    QRegularExpression::CaseInsensitiveOption);
-        if (re.match(fileName).hasMatch()) {
-            return true;
-        }
-    }
-    return false;
 }
 
 namespace {

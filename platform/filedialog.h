@@ -16,8 +16,6 @@ struct FilterEntry {
 
 // "desc|pat;pat|desc|pat" into entries.
 QList<FilterEntry> parseFilter(const QString& filter);
-// Whether a file name matches one of the patterns, ignoring letter case.
-bool matchesFilter(const FilterEntry& entry, const QString& fileName);
 
 std::optional<QString> runOpenFileDialog(QWidget* parent, const QString& filter);
 

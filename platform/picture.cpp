@@ -1,9 +1,14 @@
-// Raster picture loading through QImageReader.
+// Raster picture loading through QImageReader, with the limits that make untrusted files safe to open.
 #include "picture.h"
 
 #include "twips.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -29,12 +34,79 @@ Picture rasterPictureFromImage(const QImage& image) {
     return {image, extentOfPixels(image.size())};
 }
 
-Picture loadRasterPicture(const QString& path) {
-    QImageReader reader(path);
+std::unique_ptr<QFile> openRegularFile(const QString& path) {
+    if (path.startsWith(u':')) { // compiled-in resources live in memory
+        auto file = std::make_unique<QFile>(path);
+        return file->open(QIODevice::ReadOnly) ? std::move(file) : nullptr;
+    }
+    // Non-blocking, so that opening a FIFO returns at once; the type is checked on what was opened.
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
+}
+
+namespace {
+// Vector formats that Qt's plugins would rasterise are not raster pictures; metafiles have their own path.
+bool isRasterFormat(const QByteArray& format) {
+    return !format.isEmpty() && format != "svg" && format != "svgz";
+}
+
+// Whether the size a header claims may be decoded: refused before any pixel is allocated when absurd.
+bool claimedSizeAcceptable(const QImageReader& reader, QSize claimed) {
+    if (!claimed.isValid()) {
+        return true; // the handler cannot tell; Qt's allocation limit still bounds the decode
+    }
+    const qint64 pixels = qint64(claimed.width()) * claimed.height();
+    const bool scalesOnDecode = reader.supportsOption(QImageIOHandler::ScaledSize);
+    return pixels <= (scalesOnDecode ? kMaxSourcePixels : kMaxUnscaledPixels);
+}
+
+QImage fitWithinDecodedSide(QImage image) {
+    if (image.width() <= kMaxDecodedSide && image.height() <= kMaxDecodedSide) {
+        return image;
+    }
+    return image.scaled(kMaxDecodedSide, kMaxDecodedSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+void allowWholeDecodes() {
+    // Qt's default limit (128 MB) refuses an unscaled 48-megapixel decode; the header checks above
+    // bound what reaches the decoder, so the limit only backs them up.
+    static const bool once = [] {
+        QImageReader::setAllocationLimit(int(kMaxUnscaledPixels * 4 / (1024 * 1024)) + 16);
+        return true;
+    }();
+    (void)once;
+}
+} // namespace
+
+Picture loadRasterPicture(QIODevice& device) {
+    allowWholeDecodes();
+    QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
-    const QSize original = reader.size();
-    if (original.isValid() && (original.width() > kMaxDecodedSide || original.height() > kMaxDecodedSide)) {
+    if (!isRasterFormat(reader.format())) {
+        return {};
+    }
+    QSize original = reader.size();
+    if (!claimedSizeAcceptable(reader, original)) {
+        return {};
+    }
+    if (original.isEmpty()) {
+        original = QSize(); // a header claiming no width or height says nothing; the decoded size tells
+    } else if (original.width() > kMaxDecodedSide || original.height() > kMaxDecodedSide) {
         reader.setScaledSize(original.scaled(kMaxDecodedSide, kMaxDecodedSide, Qt::KeepAspectRatio));
     }
     QImage image = reader.read();
@@ -42,7 +114,13 @@ Picture loadRasterPicture(const QString& path) {
         return {};
     }
     const QSize extentPixels = original.isValid() ? original : image.size();
+    image = fitWithinDecodedSide(std::move(image));
     return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied), extentOfPixels(extentPixels)};
+}
+
+Picture loadRasterPicture(const QString& path) {
+    const std::unique_ptr<QFile> file = openRegularFile(path);
+    return file ? loadRasterPicture(*file) : Picture();
 }
 
 } // namespace platform

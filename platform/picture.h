@@ -4,10 +4,19 @@
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <memory>
+
+class QFile;
+class QIODevice;
 
 namespace platform {
 
 inline constexpr int kMaxDecodedSide = 4096; // pictures are decoded no larger than this on their long side
+// A picture claiming more pixels than this is refused from its header, before anything is allocated.
+// The bound leaves room for the largest camera sensors (about 100 megapixels).
+inline constexpr qint64 kMaxSourcePixels = 120'000'000;
+// Formats that cannot decode scaled down are decoded whole first; this bounds that whole decode.
+inline constexpr qint64 kMaxUnscaledPixels = 64'000'000;
 
 class Picture {
 public:
@@ -27,9 +36,14 @@ private:
     QSizeF m_extent;
 };
 
+// Opens a file for reading only when it is a regular file (or a Qt resource): a pipe, a device or a
+// directory, which a drop can name as easily as a picture, would block the game or feed it endlessly.
+std::unique_ptr<QFile> openRegularFile(const QString& path);
+
 // Raster pictures (JPEG, GIF, BMP, ICO, PNG and whatever else Qt reads), decided by content, not by name.
 // Large pictures are decoded scaled down and keep the extent of the original. Empty on failure.
 Picture loadRasterPicture(const QString& path);
+Picture loadRasterPicture(QIODevice& device);
 Picture rasterPictureFromImage(const QImage& image); // extent at 96 dpi
 
 } // namespace platform

@@ -1,0 +1,129 @@
+// Running the metafile helper and checking what it hands back.
+#include "metafileloader.h"
+
+#include "metafile/format.h"
+#include "platform/services.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <cstring>
+#include <sys/resource.h>
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZORUPA_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace pictures {
+
+namespace {
+QString& helperOverride() {
+    static QString path;
+    return path;
+}
+
+std::span<const unsigned char> bytesOf(const QByteArray& a) {
+    return {reinterpret_cast<const unsigned char*>(a.constData()), std::size_t(a.size())};
+}
+
+constexpr qint64 kMaxOutputBytes =
+    qint64(sizeof(metafile::OutputHeader)) + qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
+
+// Runs in the child between fork and exec, so only async-signal-safe calls.
+void limitHelper() {
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    const rlimit noFiles{0, 0}; // it writes no files
+    ::setrlimit(RLIMIT_FSIZE, &noFiles);
+    const auto cpuSeconds = rlim_t(kMetafileTimeLimit.count() / 1000 + 1);
+    const rlimit cpu{cpuSeconds, cpuSeconds + 1};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(ZORUPA_ADDRESS_SANITIZER)
+    // AddressSanitizer reserves terabytes of address space for itself; a sanitizer build goes without.
+    const rlimit memory{rlim_t(kMetafileMemoryLimit), rlim_t(kMetafileMemoryLimit)};
+    ::setrlimit(RLIMIT_AS, &memory);
+#endif
+}
+
+// Reads the helper's answer until it ends, the time limit passes or it says more than any picture needs.
+std::optional<QByteArray> collectOutput(QProcess& helper, const QElapsedTimer& clock) {
+    QByteArray out;
+    while (helper.state() != QProcess::NotRunning) {
+        const qint64 left = kMetafileTimeLimit.count() - clock.elapsed();
+        if (left <= 0 || (!helper.waitForReadyRead(int(left)) && helper.state() != QProcess::NotRunning)) {
+            return std::nullopt; // out of time
+        }
+        out += helper.readAllStandardOutput();
+        if (out.size() > kMaxOutputBytes) {
+            return std::nullopt;
+        }
+    }
+    out += helper.readAllStandardOutput();
+    if (out.size() > kMaxOutputBytes || helper.exitStatus() != QProcess::NormalExit ||
+        helper.exitCode() != 0) {
+        return std::nullopt;
+    }
+    return out;
+}
+} // namespace
+
+void setMetafileHelper(const QString& path) {
+    helperOverride() = path;
+}
+
+QString metafileHelper() {
+    if (!helperOverride().isEmpty()) {
+        return helperOverride();
+    }
+    return platform::programFolder() + QStringLiteral("/zorupa-metafile");
+}
+
+std::optional<QByteArray> runMetafileHelper(const QByteArray& input) {
+    QElapsedTimer clock;
+    clock.start();
+    QProcess helper;
+    helper.setProgram(metafileHelper());
+    helper.setStandardErrorFile(QProcess::nullDevice());
+    helper.setChildProcessModifier(limitHelper);
+    helper.start(QIODevice::ReadWrite);
+    if (!helper.waitForStarted(int(kMetafileTimeLimit.count()))) {
+        return std::nullopt;
+    }
+    helper.write(input);
+    helper.closeWriteChannel();
+    std::optional<QByteArray> out = collectOutput(helper, clock);
+    if (!out) {
+        helper.kill();
+        helper.waitForFinished(1000);
+    }
+    return out;
+}
+
+platform::Picture decodeMetafile(const QByteArray& file) {
+    if (file.size() > qsizetype(metafile::kMaxFileBytes)) {
+        return {};
+    }
+    const std::optional<QByteArray> out = runMetafileHelper(file);
+    return out ? pictureFromHelperOutput(*out) : platform::Picture();
+}
+
+platform::Picture pictureFromHelperOutput(const QByteArray& output) {
+    const std::optional<metafile::OutputHeader> header = metafile::parseOutput(bytesOf(output));
+    if (!header) {
+        return {};
+    }
+    QImage image(int(header->width), int(header->height), QImage::Format_ARGB32);
+    if (image.isNull()) {
+        return {};
+    }
+    const char* pixels = output.constData() + sizeof(metafile::OutputHeader);
+    const std::size_t rowBytes = std::size_t(header->width) * 4;
+    for (int y = 0; y < image.height(); ++y) {
+        std::memcpy(image.scanLine(y), pixels + std::size_t(y) * rowBytes, rowBytes);
+    }
+    return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            QSizeF(header->extentWidth, header->extentHeight)};
+}
+
+} // namespace pictures

@@ -1,0 +1,32 @@
+// Metafiles (WMF, EMF) decoded by the helper program zorupa-metafile, one process per picture, under a
+// time and a memory limit: a crash, a hang or nonsense there is a picture that cannot be shown.
+#pragma once
+
+#include "platform/picture.h"
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <optional>
+
+namespace pictures {
+
+inline constexpr std::chrono::milliseconds kMetafileTimeLimit{5000};
+inline constexpr qint64 kMetafileMemoryLimit = 1024LL * 1024 * 1024; // address space of the helper
+
+// The helper lives beside the game (platform::programFolder()). Programs that run from elsewhere, the
+// tests and the benchmark, name the built helper here; an empty path returns to the default.
+void setMetafileHelper(const QString& path);
+QString metafileHelper();
+
+// The whole metafile as read from disk, to the helper and back. Empty on any failure.
+platform::Picture decodeMetafile(const QByteArray& file);
+
+// One run of the helper under its limits: what it wrote, if it ended well within the time limit and
+// wrote no more than the largest answer.
+std::optional<QByteArray> runMetafileHelper(const QByteArray& input);
+
+// The helper's answer turned into a picture; empty unless it is complete and well-formed.
+platform::Picture pictureFromHelperOutput(const QByteArray& output);
+
+} // namespace pictures

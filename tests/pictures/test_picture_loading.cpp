@@ -1,0 +1,485 @@
+// The picture loader on files of every format, on files that are not pictures or not files at all, on
+// very large and absurd pictures, and the metafile helper when it fails in every way it can.
+#include "metafile/format.h"
+#include "metafiles.h"
+#include "pictures/metafileloader.h"
+#include "pictures/selection.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr double kPixel = 2540.0 / 96.0; // HiMetric per pixel at 96 dpi
+
+QImage redBlueHalves(int width, int height, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(width, height, format);
+    image.fill(QColor(0, 0, 255));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width / 2; ++x) {
+            image.setPixelColor(x, y, QColor(255, 0, 0));
+        }
+    }
+    return image;
+}
+
+bool near(QColor a, QColor b, int tolerance = 40) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// The left quarter red and the right quarter blue, half-way down, as every fixture is drawn.
+void verifyHalves(const platform::Picture& p) {
+    QVERIFY(!p.isEmpty());
+    const QImage& image = p.image();
+    const int y = image.height() / 2;
+    QVERIFY2(near(image.pixelColor(image.width() / 4, y), Qt::red), "left half not red");
+    QVERIFY2(near(image.pixelColor(image.width() * 3 / 4, y), Qt::blue), "right half not blue");
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, format)) {
+        qFatal("cannot encode %s", format);
+    }
+    return bytes;
+}
+
+// PNG's chunk checksum, so an edited header is still a valid one.
+quint32 crc32(const QByteArray& bytes) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+QByteArray fixtureFile(const char* name) {
+    QFile f(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly)) {
+        qFatal("missing fixture %s", name);
+    }
+    return f.readAll();
+}
+
+// Replaces the metafile helper with a shell script for the life of this object.
+class FakeHelper {
+public:
+    FakeHelper(const QTemporaryDir& dir, const QString& script) {
+        const QString path =
+            writeFile(dir, QStringLiteral("fake-helper"), ("#!/bin/sh\n" + script + "\n").toUtf8());
+        ::chmod(QFile::encodeName(path).constData(), 0700);
+        pictures::setMetafileHelper(path);
+    }
+    ~FakeHelper() { pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER)); }
+};
+} // namespace
+
+class PictureLoading : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER));
+    }
+
+    void everyFormat_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSizeF>("extent");
+        const QImage halves = redBlueHalves(64, 32);
+        const QSizeF rasterExtent(64 * kPixel, 32 * kPixel);
+        QTest::newRow("jpeg") << encoded(halves, "JPG") << rasterExtent;
+        QTest::newRow("png") << encoded(halves, "PNG") << rasterExtent;
+        QTest::newRow("bmp") << encoded(halves, "BMP") << rasterExtent;
+        QTest::newRow("ico") << encoded(halves, "ICO") << rasterExtent;
+        QTest::newRow("gif, first frame") << fixtureFile("two-frames.gif") << QSizeF(16 * kPixel, 4 * kPixel);
+        QTest::newRow("wmf, placeable 1 x 0.5 in") << fixtures::wmf() << QSizeF(2540, 1270);
+        QTest::newRow("wmf at 1440 units per inch")
+            << fixtures::wmf(2880, 1440, 1440, fixtures::twoHalves(2880, 1440)) << QSizeF(5080, 2540);
+        QTest::newRow("emf") << fixtures::emf() << QSizeF(2540, 1270);
+        QTest::newRow("emf, frame not at the origin")
+            << fixtures::emf(96, 48, 2540, 1270, fixtures::twoHalves(96, 48))
+                   .replace(24, 16,
+                            [] {
+                                fixtures::Writer w;
+                                for (int v : {100, 200, 3100, 1700}) {
+                                    w.s32(v);
+                                }
+                                return w.bytes;
+                            }())
+            << QSizeF(3000, 1500);
+    }
+    void everyFormat() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSizeF, extent);
+        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("picture"), bytes));
+        verifyHalves(p);
+        QCOMPARE(p.width(), extent.width());
+        QCOMPARE(p.height(), extent.height());
+        QCOMPARE(p.image().format(), QImage::Format_ARGB32_Premultiplied);
+    }
+
+    // The content decides, never the name.
+    void contentNotName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("jpeg named .bmp") << "photo.bmp" << encoded(redBlueHalves(40, 20), "JPG") << true;
+        QTest::newRow("png named .WMF") << "photo.WMF" << encoded(redBlueHalves(40, 20), "PNG") << true;
+        QTest::newRow("wmf named .jpg") << "drawing.jpg" << fixtures::wmf() << true;
+        QTest::newRow("emf named .gif") << "drawing.gif" << fixtures::emf() << true;
+        QTest::newRow("text named .jpg") << "notes.jpg" << QByteArray("just some text\n") << false;
+        QTest::newRow("svg named .jpg") << "vector.jpg"
+                                        << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='10' "
+                                                      "height='10'><rect width='10' height='10'/></svg>")
+                                        << false;
+    }
+    void contentNotName() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, loads);
+        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, name, bytes));
+        QCOMPARE(!p.isEmpty(), loads);
+        if (loads) {
+            verifyHalves(p);
+        }
+    }
+
+    void notPictures_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("empty file") << QByteArray() << "jpg";
+        const QByteArray bmp = encoded(redBlueHalves(64, 32), "BMP");
+        QTest::newRow("bmp cut inside the header") << bmp.left(30) << "bmp";
+        const QByteArray ico = encoded(redBlueHalves(64, 32), "ICO");
+        QTest::newRow("ico cut inside the directory") << ico.left(12) << "ico";
+        QTest::newRow("gif cut inside the header") << fixtureFile("two-frames.gif").left(10) << "gif";
+        QTest::newRow("wmf header only") << fixtures::wmf().left(40) << "wmf";
+        QTest::newRow("emf header only") << fixtures::emf().left(88) << "emf";
+        // Found by fuzzing: libwmf allocates a header's largest record (here 3.9 GB) before reading any,
+        // and the EMF converter reads a description wherever the header points.
+        QTest::newRow("wmf claiming a 4 GB record") << fixtureFile("huge-record.wmf") << "wmf";
+        QTest::newRow("emf description past its header") << fixtureFile("description-overrun.emf") << "emf";
+        QRandomGenerator random(7);
+        for (const char* suffix : {"jpg", "jpeg", "GIF", "bmp", "ico", "WMF", "EMF", "png"}) {
+            QByteArray noise(4096, Qt::Uninitialized);
+            for (char& c : noise) {
+                c = char(random.bounded(256));
+            }
+            QTest::newRow(qPrintable(QStringLiteral("random bytes .%1").arg(QLatin1String(suffix))))
+                << noise << QString::fromLatin1(suffix);
+        }
+    }
+    void notPictures() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, suffix);
+        QVERIFY(pictures::loadPicture(writeFile(m_dir, QStringLiteral("bad.") + suffix, bytes)).isEmpty());
+    }
+
+    // Paths that are not readable files: each must fail at once rather than block or read forever.
+    void notFiles() {
+        QVERIFY(pictures::loadPicture(m_dir.path()).isEmpty());
+        QVERIFY(pictures::loadPicture(m_dir.filePath(QStringLiteral("vanished.jpg"))).isEmpty());
+        QVERIFY(pictures::loadPicture(QString()).isEmpty());
+        QVERIFY(pictures::loadPicture(QStringLiteral("/dev/zero")).isEmpty());
+        const QString fifo = m_dir.filePath(QStringLiteral("pipe.jpg"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(pictures::loadPicture(fifo).isEmpty()); // would block forever if opened for a plain read
+        const QString link = m_dir.filePath(QStringLiteral("link-to-pipe.bmp"));
+        QVERIFY(QFile::link(fifo, link));
+        QVERIFY(pictures::loadPicture(link).isEmpty());
+    }
+
+    void unreadableFile() {
+        if (::geteuid() == 0) {
+            QSKIP("root reads files whatever their permissions");
+        }
+        const QString path =
+            writeFile(m_dir, QStringLiteral("locked.png"), encoded(redBlueHalves(8, 8), "PNG"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        QVERIFY(pictures::loadPicture(path).isEmpty());
+    }
+
+    // A cut-off JPEG decodes, its missing part grey, and keeps the size its header gives.
+    void truncatedJpeg() {
+        const QByteArray jpeg = encoded(redBlueHalves(256, 256), "JPG");
+        const qsizetype scan = jpeg.indexOf("\xFF\xDA");
+        QVERIFY(scan > 0);
+        const QByteArray cut = jpeg.left(scan + (jpeg.size() - scan) / 3);
+        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("cut.jpg"), cut));
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.width(), 256 * kPixel);
+        QVERIFY(near(p.image().pixelColor(8, 2), Qt::red));
+        QVERIFY(near(p.image().pixelColor(128, 250), QColor(128, 128, 128), 20));
+    }
+
+    // A GIF whose screen claims no width while its frame has one: the extent comes from what decodes,
+    // never zero (a zero extent would make every later draw divide by it).
+    void headerClaimingNoWidth() {
+        const platform::Picture p = pictures::loadPicture(
+            writeFile(m_dir, QStringLiteral("odd.gif"), fixtureFile("zero-width-screen.gif")));
+        QVERIFY(!p.isEmpty());
+        QVERIFY(p.width() > 0 && p.height() > 0);
+        QVERIFY(p.image().width() <= platform::kMaxDecodedSide);
+    }
+
+    // A camera-sized photo is decoded scaled down to 4096 on its long side, keeping its own extent.
+    void largePhotoScaledOnDecode() {
+        const QImage photo =
+            redBlueHalves(8000, 6000, QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB888);
+        const QString path = writeFile(m_dir, QStringLiteral("camera.jpg"), encoded(photo, "JPG"));
+        const platform::Picture p = pictures::loadPicture(path);
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.image().size(), QSize(4096, 3072));
+        QCOMPARE(p.width(), 8000 * kPixel);
+        QCOMPARE(p.height(), 6000 * kPixel);
+    }
+
+    // Headers claiming billions of pixels are refused from the header; the decoder never sees them.
+    void absurdDimensions_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("suffix");
+        // A real JPEG whose frame header is rewritten to 60000 x 60000: decoded scaled, it would come out
+        // as a grey picture, so only the header check refuses it.
+        QByteArray jpeg = encoded(redBlueHalves(16, 16), "JPG");
+        const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+        QVERIFY(sof > 0);
+        jpeg[sof + 5] = char(0xEA);
+        jpeg[sof + 6] = char(0x60);
+        jpeg[sof + 7] = char(0xEA);
+        jpeg[sof + 8] = char(0x60);
+        QTest::newRow("jpeg 60000 x 60000") << jpeg << "jpg";
+        QByteArray bmp = encoded(redBlueHalves(16, 16), "BMP");
+        const qint32 side = qToLittleEndian<qint32>(40000);
+        bmp.replace(18, 4, reinterpret_cast<const char*>(&side), 4);
+        bmp.replace(22, 4, reinterpret_cast<const char*>(&side), 4);
+        QTest::newRow("bmp 40000 x 40000") << bmp << "bmp";
+        QByteArray png = encoded(redBlueHalves(16, 16), "PNG");
+        const quint32 big = qToBigEndian<quint32>(20000);
+        png.replace(16, 4, reinterpret_cast<const char*>(&big), 4);
+        png.replace(20, 4, reinterpret_cast<const char*>(&big), 4);
+        const quint32 crc = qToBigEndian<quint32>(crc32(png.mid(12, 17)));
+        png.replace(29, 4, reinterpret_cast<const char*>(&crc), 4);
+        QTest::newRow("png 20000 x 20000") << png << "png";
+    }
+    void absurdDimensions() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, suffix);
+        QVERIFY(pictures::loadPicture(writeFile(m_dir, QStringLiteral("absurd.") + suffix, bytes)).isEmpty());
+    }
+
+    // Metafiles with a sound header and nonsense records: the helper may fail or draw something, and the
+    // game gets either nothing or a picture within the helper's bounds.
+    void nonsenseRecords() {
+        QRandomGenerator random(11);
+        const QByteArray heads[] = {fixtures::wmf().left(40), fixtures::emf().left(88)};
+        for (const QByteArray& head : heads) {
+            for (int round = 0; round < 12; ++round) {
+                QByteArray file = head;
+                for (int i = 0; i < 400; ++i) {
+                    file.append(char(random.bounded(256)));
+                }
+                const platform::Picture p = pictures::decodeMetafile(file);
+                if (!p.isEmpty()) {
+                    QVERIFY(p.image().width() <= metafile::kMaxSide &&
+                            p.image().height() <= metafile::kMaxSide);
+                    QVERIFY(p.width() > 0 && p.height() > 0);
+                }
+            }
+        }
+        verifyHalves(pictures::decodeMetafile(fixtures::wmf())); // and the helper still works afterwards
+    }
+
+    // Whatever goes wrong in the helper's process is an unreadable picture.
+    void helperFailures_data() {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("crashes") << "kill -SEGV $$";
+        QTest::newRow("exits with an error") << "exit 1";
+        QTest::newRow("answers garbage") << "cat > /dev/null; printf 'ZMF1garbage'";
+        QTest::newRow("answers endlessly") << "cat > /dev/null; exec cat /dev/zero";
+        QTest::newRow("hangs") << "exec sleep 30";
+        QTest::newRow("good answer, then fails") << "cat > /dev/null; " ZORUPA_METAFILE_HELPER " < " +
+                                                        writeFile(m_dir, "good.wmf", fixtures::wmf()) +
+                                                        "; exit 1";
+    }
+    void helperFailures() {
+        QFETCH(QString, script);
+        const FakeHelper fake(m_dir, script);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(pictures::decodeMetafile(fixtures::wmf()).isEmpty());
+        QVERIFY2(clock.elapsed() < 20'000, "the time limit did not stop the helper");
+    }
+
+    // A WMF found by fuzzing on which libwmf never finishes: the helper's time limit ends it.
+    void realHangContained() {
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(pictures::decodeMetafile(fixtureFile("endless.wmf")).isEmpty());
+        QVERIFY(clock.elapsed() >= pictures::kMetafileTimeLimit.count() - 100);
+    }
+
+    void helperMissing() {
+        pictures::setMetafileHelper(m_dir.filePath(QStringLiteral("no-such-helper")));
+        QVERIFY(pictures::decodeMetafile(fixtures::wmf()).isEmpty());
+        pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER));
+        verifyHalves(pictures::decodeMetafile(fixtures::wmf()));
+    }
+
+    // The helper starts with no core dumps, no file writing, a CPU limit and, outside sanitizer builds,
+    // an address-space limit.
+    void helperRunsUnderLimits() {
+        const FakeHelper fake(m_dir, QStringLiteral("ulimit -c; ulimit -f; ulimit -t; ulimit -v"));
+        const std::optional<QByteArray> out = pictures::runMetafileHelper(fixtures::wmf());
+        QVERIFY(out.has_value());
+        const QStringList lines = QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QStringLiteral("0"));
+        QCOMPARE(lines[1], QStringLiteral("0"));
+        QCOMPARE(lines[2], QString::number(pictures::kMetafileTimeLimit.count() / 1000 + 1));
+#if defined(__SANITIZE_ADDRESS__)
+        QCOMPARE(lines[3], QStringLiteral("unlimited"));
+#else
+        QCOMPARE(lines[3], QString::number(pictures::kMetafileMemoryLimit / 1024));
+#endif
+    }
+
+    void helperAnswerChecked_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("accepted");
+        metafile::OutputHeader h;
+        h.width = 2;
+        h.height = 1;
+        h.extentWidth = 100;
+        h.extentHeight = 50;
+        const quint32 pixels[2] = {0xFFFF0000u, 0x800000FFu};
+        auto answer = [](metafile::OutputHeader header, QByteArray tail) {
+            return QByteArray(reinterpret_cast<const char*>(&header), sizeof header) + tail;
+        };
+        const QByteArray body(reinterpret_cast<const char*>(pixels), sizeof pixels);
+        QTest::newRow("complete") << answer(h, body) << true;
+        QTest::newRow("one byte short") << answer(h, body.left(7)) << false;
+        QTest::newRow("one byte over") << answer(h, body + 'x') << false;
+        QTest::newRow("header cut") << answer(h, {}).left(20) << false;
+        QTest::newRow("nothing") << QByteArray() << false;
+        metafile::OutputHeader bad = h;
+        bad.magic[0] = 'X';
+        QTest::newRow("wrong magic") << answer(bad, body) << false;
+        bad = h;
+        bad.width = 0;
+        QTest::newRow("no width") << answer(bad, {}) << false;
+        bad = h;
+        bad.width = 5000;
+        QTest::newRow("too wide") << answer(bad, QByteArray(5000 * 4, '\0')) << false;
+        bad = h;
+        bad.extentWidth = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("extent not a number") << answer(bad, body) << false;
+        bad = h;
+        bad.extentHeight = -3;
+        QTest::newRow("negative extent") << answer(bad, body) << false;
+        bad = h;
+        bad.width = 0x40000000u; // width * height * 4 wraps in 32 bits
+        bad.height = 4;
+        QTest::newRow("size that overflows") << answer(bad, body) << false;
+    }
+    void helperAnswerChecked() {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, accepted);
+        const platform::Picture p = pictures::pictureFromHelperOutput(answer);
+        QCOMPARE(!p.isEmpty(), accepted);
+        if (accepted) {
+            QCOMPARE(p.image().size(), QSize(2, 1));
+            QCOMPARE(p.width(), 100.0);
+            QCOMPARE(p.image().pixelColor(0, 0), QColor(255, 0, 0));
+            QCOMPARE(p.image().pixelColor(1, 0).alpha(), 0x80);
+        }
+    }
+
+    // Text in an EMF, Japanese included, is drawn with real fonts in the helper: black strokes on the
+    // white page where the line stands, and none below it.
+    void emfText() {
+        const platform::Picture p =
+            pictures::decodeMetafile(fixtures::emfWithText(QStringLiteral("漢字かなテスト")));
+        QVERIFY(!p.isEmpty());
+        const QImage& image = p.image();
+        auto darkIn = [&image](QRect r) {
+            int dark = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    dark += qGray(image.pixel(x, y)) < 100 ? 1 : 0;
+                }
+            }
+            return dark;
+        };
+        const double sx = image.width() / 400.0, sy = image.height() / 100.0;
+        const int inLine = darkIn(QRect(int(20 * sx), int(25 * sy), int(360 * sx), int(50 * sy)));
+        QVERIFY2(inLine > image.width() * image.height() / 100, qPrintable(QString::number(inLine)));
+        QCOMPARE(darkIn(QRect(0, int(92 * sy), image.width(), int(7 * sy))), 0);
+        QCOMPARE(image.pixelColor(2, image.height() - 2), QColor(Qt::white));
+    }
+
+    // A metafile of tens of megabytes goes through the helper's input pipe whole while its answer is
+    // read: neither side may wait on the other.
+    void largeMetafileThroughThePipe() {
+        QByteArray file = fixtures::emf();
+        const QByteArray eof = file.right(20);
+        file.chop(20);
+        const int commentBytes = 40 * 1024 * 1024;
+        fixtures::Writer comment; // EMR_COMMENT: private data the converter skips
+        comment.u32(70);
+        comment.u32(quint32(12 + commentBytes));
+        comment.u32(quint32(commentBytes));
+        file += comment.bytes + QByteArray(commentBytes, '\x5A') + eof;
+        verifyHalves(pictures::decodeMetafile(file));
+    }
+
+    // A tiny drawing is rendered large enough to fill the preview; a huge one no larger than the bound.
+    void metafileRenderSize() {
+        const platform::Picture small =
+            pictures::decodeMetafile(fixtures::wmf(100, 50, 1000, fixtures::twoHalves(100, 50)));
+        QCOMPARE(small.image().size(), QSize(metafile::kMinLongSide, metafile::kMinLongSide / 2));
+        QCOMPARE(small.width(), 254.0);
+        const platform::Picture huge = pictures::decodeMetafile(fixtures::emf(96, 48, 500000, 250000));
+        QCOMPARE(huge.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide / 2));
+        QCOMPARE(huge.width(), 500000.0);
+        verifyHalves(huge);
+        // The largest pictures either decoder makes, square, fit in the helper's memory.
+        const platform::Picture squareWmf =
+            pictures::decodeMetafile(fixtures::wmf(30000, 30000, 100, fixtures::twoHalves(30000, 30000)));
+        QCOMPARE(squareWmf.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide));
+        verifyHalves(squareWmf);
+        const platform::Picture squareEmf =
+            pictures::decodeMetafile(fixtures::emfWithText(QStringLiteral("大")).replace(32, 8, [] {
+                fixtures::Writer w;
+                w.s32(400000);
+                w.s32(400000);
+                return w.bytes;
+            }()));
+        QCOMPARE(squareEmf.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide));
+    }
+};
+
+QTEST_GUILESS_MAIN(PictureLoading)
+#include "test_picture_loading.moc"

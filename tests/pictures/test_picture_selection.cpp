@@ -1,0 +1,498 @@
+// Choosing a picture in the main window: the real open-file dialog and real drop events on every kind of
+// control, and what the window holds and shows after each way of choosing, including each failure.
+#include "metafiles.h"
+#include "pictures/metafileloader.h"
+#include "pictures/selection.h"
+#include "platform/filedialog.h"
+#include "platform/picturebox.h"
+#include "support/support.h"
+#include "ufmain.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+const QString kClockZero = QStringLiteral("経過時間　00:00");
+
+// A square picture, red on its left half and blue on its right, of a given side in pixels.
+QByteArray halvesPng(int side) {
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side / 2; ++x) {
+            image.setPixelColor(x, y, Qt::red);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+struct Drop {
+    bool entered = false;
+    bool moved = false;
+    bool dropped = false;
+};
+
+// The sequence a file manager's drag produces over the client area, at a point in its coordinates.
+Drop dragAndDrop(QWidget* form, QPoint at, const QMimeData* data, bool settle = true) {
+    Drop result;
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form, &enter);
+    result.entered = enter.isAccepted();
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form, &move);
+    result.moved = move.isAccepted();
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form, &drop);
+    result.dropped = drop.isAccepted();
+    if (settle) {
+        QCoreApplication::processEvents(); // the window loads once the drop has been answered
+    }
+    return result;
+}
+
+// The widget Qt's window hands a drag at this point to: the first one up from the deepest child that
+// takes drops at all.
+QWidget* dropReceiver(QWidget* form, QPoint at) {
+    QWidget* w = form->childAt(at);
+    if (w == nullptr) {
+        w = form;
+    }
+    while (w != nullptr && !w->isWindow() && !w->acceptDrops()) {
+        w = w->parentWidget();
+    }
+    return w;
+}
+
+std::unique_ptr<QMimeData> filesData(const QStringList& paths) {
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString& p : paths) {
+        urls.append(QUrl::fromLocalFile(p));
+    }
+    data->setUrls(urls);
+    return data;
+}
+
+QColor previewColourAt(const platform::PictureBox* preview, double fx, double fy) {
+    const QImage& b = preview->backing();
+    return b.pixelColor(int(b.width() * fx), int(b.height() * fy));
+}
+} // namespace
+
+class PictureSelection : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_halves; // a picture, 300 x 300
+    QString m_wide;   // another one, 600 x 300
+    QString m_text;   // not a picture
+    testing::ManualClock m_clock;
+    std::unique_ptr<UFMain> m_window;
+
+    UFMain& w() { return *m_window; }
+    QWidget* form() { return m_window->findChild<QWidget*>(QStringLiteral("Form")); }
+    template <typename T = QWidget> T* child(const QString& name) { return m_window->findChild<T*>(name); }
+    platform::PictureBox* preview() { return child<platform::PictureBox>(QStringLiteral("Picture2")); }
+    QString label() { return child<QLabel>(QStringLiteral("Label1"))->text(); }
+    QPoint centreOf(const QString& name) {
+        QWidget* c = child(name);
+        return c->mapTo(form(), c->rect().center());
+    }
+
+    QString write(const QString& name, const QByteArray& bytes) {
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly)) {
+            qFatal("cannot write %s", qPrintable(name));
+        }
+        f.write(bytes);
+        return f.fileName();
+    }
+
+    bool tilesHidden() {
+        for (int i = 0; i < 100; ++i) {
+            if (!w().tile(i)->isHidden()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A plain green picture held but not yet painted, so a repaint from it shows.
+    void holdGreenPicture() {
+        QImage green(200, 200, QImage::Format_ARGB32_Premultiplied);
+        green.fill(QColor(0, 160, 0));
+        w().setCurrentPicture(platform::rasterPictureFromImage(green));
+    }
+
+    // A running game whose clock shows 01:05.
+    void startGameAtOneMinute() {
+        w().Command2_Click();
+        QVERIFY(w().isPlaying());
+        m_clock.advance(std::chrono::seconds(65));
+        w().Timer1_Timer();
+        QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
+    }
+
+    // Answers the next open-file dialog by typing into its file name box and pressing Return.
+    void typeIntoNextDialog(const QString& text) {
+        testing::whenModalOpens([text](QWidget* modal) {
+            auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(edit != nullptr);
+            edit->setText(text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+    }
+    void cancelNextDialog() {
+        testing::whenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER));
+        m_halves = write(QStringLiteral("halves.png"), halvesPng(300));
+        QImage wide(600, 300, QImage::Format_RGB32);
+        wide.fill(Qt::yellow);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        wide.save(&buffer, "BMP");
+        m_wide = write(QStringLiteral("wide.bmp"), bytes);
+        m_text = write(QStringLiteral("notes.jpg"), "not a picture\n");
+    }
+
+    void init() {
+        UFMain::Services services;
+        services.random = std::make_unique<platform::ClockSeededSource>(42);
+        services.clock = std::make_unique<testing::ManualClock>(m_clock);
+        services.sound = std::make_unique<testing::RecordingSound>();
+        services.slideDuration = std::chrono::milliseconds(1);
+        m_window = std::make_unique<UFMain>(std::move(services));
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() { m_window.reset(); }
+
+    // The six entries, shown as written, the first selected, and each listing what it should whatever
+    // the letter case of the names.
+    void dialogFilterEntries() {
+        QTemporaryDir folder;
+        for (const char* name : {"PHOTO.JPG", "holiday.jpeg", "anim.Gif", "paint.BMP", "icon.ICO",
+                                 "drawing.wmf", "chart.Emf", "notes.txt", "photo.png"}) {
+            QFile f(folder.filePath(QLatin1String(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QList<QStringList> expected = {
+            {"PHOTO.JPG", "anim.Gif", "chart.Emf", "drawing.wmf", "icon.ICO", "paint.BMP"},
+            {"PHOTO.JPG", "holiday.jpeg"},
+            {"anim.Gif"},
+            {"paint.BMP"},
+            {"icon.ICO"},
+            {"chart.Emf", "drawing.wmf"}};
+        const QStringList descriptions = {"読込可能全画像種類", "JPEG (*.jpg;*.jpeg)",
+                                          "GIF (*.GIF)",        "ビットマップ (*.bmp)",
+                                          "アイコン (*.ico)",   "メタファイル (*.WMF;*.EMF)"};
+        bool inspected = false;
+        testing::whenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog != nullptr);
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types != nullptr);
+            QStringList shown;
+            for (int i = 0; i < types->count(); ++i) {
+                shown.append(types->itemText(i));
+            }
+            QCOMPARE(shown, descriptions);
+            QCOMPARE(types->currentIndex(), 0);
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            edit->setText(folder.path()); // a folder typed in is opened, as a player would
+            QTest::keyClick(edit, Qt::Key_Return);
+            auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            for (int entry = 0; entry < 6; ++entry) {
+                dialog->selectNameFilter(dialog->nameFilters().at(entry));
+                auto listed = [list] {
+                    QStringList names;
+                    const QModelIndex root = list->rootIndex();
+                    for (int r = 0; r < list->model()->rowCount(root); ++r) {
+                        names.append(list->model()->index(r, 0, root).data().toString());
+                    }
+                    names.sort();
+                    return names;
+                };
+                QTRY_COMPARE_WITH_TIMEOUT(listed(), expected.at(entry), 5000);
+            }
+            inspected = true;
+            dialog->reject();
+        });
+        QVERIFY(!platform::runOpenFileDialog(nullptr, pictures::pictureFilter()).has_value());
+        QVERIFY(inspected);
+    }
+
+    // Cancel leaves everything as it was, before and after a picture was chosen once, game running or not.
+    void dialogCancel() {
+        const QSizeF builtin(w().currentPicture().width(), w().currentPicture().height());
+        cancelNextDialog();
+        w().Command1_Click();
+        QCOMPARE(QSizeF(w().currentPicture().width(), w().currentPicture().height()), builtin);
+
+        typeIntoNextDialog(m_halves);
+        w().Command1_Click();
+        const double chosenWidth = w().currentPicture().width();
+        QVERIFY(chosenWidth != builtin.width());
+        startGameAtOneMinute();
+        const QImage tileFace = w().tile(0)->backing();
+        cancelNextDialog();
+        w().Command1_Click();
+        QCOMPARE(w().currentPicture().width(), chosenWidth);
+        QVERIFY(w().isPlaying());
+        QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
+        QVERIFY(!w().tile(0)->isHidden());
+        QVERIFY(preview()->isHidden());
+        QCOMPARE(w().tile(0)->backing(), tileFace);
+    }
+
+    // A picture chosen during a game ends it: tiles hidden, the new picture in the preview, clock reset.
+    void dialogChoosesPicture() {
+        startGameAtOneMinute();
+        const engine::Board before = w().board();
+        typeIntoNextDialog(m_halves);
+        w().Command1_Click();
+        QVERIFY(tilesHidden());
+        QVERIFY(!preview()->isHidden());
+        QVERIFY(!w().isPlaying());
+        QCOMPARE(label(), kClockZero);
+        QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+        QCOMPARE(previewColourAt(preview(), 0.25, 0.5), QColor(Qt::red));
+        QCOMPARE(previewColourAt(preview(), 0.75, 0.5), QColor(Qt::blue));
+        w().Text1_KeyDown(Qt::Key_Up, Qt::NoModifier); // the arrow keys no longer move anything
+        w().Text1_KeyDown(38, Qt::NoModifier);
+        QCOMPARE(w().board().myBlankX, before.myBlankX);
+        QCOMPARE(w().board().myBlankY, before.myBlankY);
+    }
+
+    void dialogMetafile() {
+        const QString path = write(QStringLiteral("DRAWING.EMF"), fixtures::emf());
+        typeIntoNextDialog(path);
+        w().Command1_Click();
+        QCOMPARE(w().currentPicture().width(), 2540.0);
+        QCOMPARE(w().currentPicture().height(), 1270.0);
+        QCOMPARE(previewColourAt(preview(), 0.25, 0.3), QColor(Qt::red));
+    }
+
+    // The failure row of the dialog: the message, the previous picture repainted, the game stopped.
+    void dialogUnreadable() {
+        startGameAtOneMinute();
+        holdGreenPicture();
+        testing::MessageRecorder messages;
+        typeIntoNextDialog(m_text);
+        w().Command1_Click();
+        QCOMPARE(messages.asked().size(), std::size_t(1));
+        QCOMPARE(messages.asked()[0].text, QStringLiteral("表示出来ない画像ファイルです。"));
+        QCOMPARE(messages.asked()[0].title, QStringLiteral("表示不可通知"));
+        QCOMPARE(messages.asked()[0].icon, platform::MessageIcon::Stop);
+        QCOMPARE(messages.asked()[0].buttons, platform::MessageButtons::Ok);
+        QCOMPARE(w().currentPicture().width(), 200 * 2540.0 / 96.0);
+        QCOMPARE(previewColourAt(preview(), 0.3, 0.3), QColor(0, 160, 0));
+        QVERIFY(tilesHidden());
+        QVERIFY(!preview()->isHidden());
+        QVERIFY(!w().isPlaying());
+        QCOMPARE(label(), kClockZero);
+    }
+
+    // The real message box the player sees: a stop icon, the title, one OK button.
+    void unreadableMessageBox() {
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        int buttons = 0;
+        testing::whenModalOpens([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = int(box->buttons().size());
+            box->accept();
+        });
+        auto data = std::make_unique<QMimeData>();
+        data->setText(QStringLiteral("some text"));
+        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
+        QCOMPARE(title, QStringLiteral("表示不可通知"));
+        QCOMPARE(text, QStringLiteral("表示出来ない画像ファイルです。"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(buttons, 1);
+    }
+
+    // Every kind of place on the window: the background, the clock label and the preview take a file;
+    // tiles, buttons, the size box, the check box and the frame refuse it, cursor and all.
+    void dropTargets_data() {
+        QTest::addColumn<QString>("target"); // a control's name, or "panel" / "empty cell"
+        QTest::addColumn<bool>("duringGame");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("preview") << "Picture2" << false << true;
+        QTest::newRow("clock label") << "Label1" << false << true;
+        QTest::newRow("coloured panel") << "panel" << false << true;
+        QTest::newRow("empty cell of a game") << "empty cell" << true << true;
+        QTest::newRow("tile") << "tile" << true << false;
+        for (const char* button : {"Command1", "Command2", "Command3", "Command4"}) {
+            QTest::newRow(button) << button << false << false;
+        }
+        QTest::newRow("size box") << "Combo1" << false << false;
+        QTest::newRow("check box") << "Check1" << false << false;
+        QTest::newRow("frame") << "Frame1" << false << false;
+    }
+    void dropTargets() {
+        QFETCH(QString, target);
+        QFETCH(bool, duringGame);
+        QFETCH(bool, accepted);
+        if (duringGame) {
+            w().Command2_Click();
+        }
+        QPoint at;
+        if (target == QLatin1String("panel")) {
+            at = QPoint(6560 / 15, 5480 / 15); // the pink panel, left of its button
+        } else if (target == QLatin1String("empty cell")) {
+            const engine::Board& b = w().board();
+            const int centre = engine::kBoardOrigin + b.myTileSize / 2;
+            at = QPoint((centre + b.myBlankX * b.myTileSize) / 15, (centre + b.myBlankY * b.myTileSize) / 15);
+        } else if (target == QLatin1String("tile")) {
+            at = w().tile(0)->mapTo(form(), w().tile(0)->rect().center());
+        } else if (target == QLatin1String("Frame1")) {
+            at = child(target)->mapTo(form(), QPoint(4, child(target)->height() - 4));
+        } else {
+            at = centreOf(target);
+        }
+        QCOMPARE(dropReceiver(form(), at), form()); // Qt offers every drop here to the client area
+        testing::MessageRecorder messages;
+        const auto data = filesData({m_halves});
+        const Drop drop = dragAndDrop(form(), at, data.get());
+        QCOMPARE(drop.entered, accepted);
+        QCOMPARE(drop.moved, accepted);
+        QCOMPARE(drop.dropped, accepted);
+        QCOMPARE(w().currentPicture().width() == 300 * 2540.0 / 96.0, accepted);
+        QVERIFY(messages.asked().empty());
+        QCOMPARE(w().isPlaying(), duringGame);
+    }
+
+    // A drop during a game shows the new picture and leaves the game running behind the preview.
+    void dropDuringGame() {
+        startGameAtOneMinute();
+        const auto data = filesData({m_halves});
+        QVERIFY(dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get()).dropped);
+        QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+        QVERIFY(tilesHidden());
+        QVERIFY(!preview()->isHidden());
+        QCOMPARE(previewColourAt(preview(), 0.25, 0.5), QColor(Qt::red));
+        QVERIFY(w().isPlaying());
+        QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
+        m_clock.advance(std::chrono::seconds(10));
+        w().Timer1_Timer();
+        QCOMPARE(label(), QStringLiteral("経過時間　01:15"));
+    }
+
+    // The drop is answered before the file is read, so a slow picture or the message never holds the
+    // file manager that sent it.
+    void dropAnsweredBeforeLoading() {
+        holdGreenPicture();
+        const auto data = filesData({m_halves});
+        QVERIFY(dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get(), false).dropped);
+        QCOMPARE(w().currentPicture().width(), 200 * 2540.0 / 96.0);
+        QTRY_COMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+    }
+
+    // Of several files only the first, in the drop's order, is loaded.
+    void dropSeveralFiles() {
+        auto data = filesData({m_wide, m_halves});
+        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
+        QCOMPARE(w().currentPicture().width(), 600 * 2540.0 / 96.0);
+        testing::MessageRecorder messages;
+        data = filesData({m_text, m_halves});
+        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
+        QCOMPARE(messages.asked().size(), std::size_t(1));
+        QCOMPARE(w().currentPicture().width(), 600 * 2540.0 / 96.0);
+    }
+
+    // The drop's failure row: the message, the previous picture repainted, tiles hidden, game untouched.
+    void dropFailures_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("text, no file") << "text";
+        QTest::newRow("not a picture") << "file";
+        QTest::newRow("remote address") << "remote";
+        QTest::newRow("a folder") << "folder";
+        QTest::newRow("vanished file") << "vanished";
+        QTest::newRow("metafile of nonsense") << "nonsense";
+    }
+    void dropFailures() {
+        QFETCH(QString, kind);
+        startGameAtOneMinute();
+        holdGreenPicture();
+        auto data = std::make_unique<QMimeData>();
+        if (kind == QLatin1String("text")) {
+            data->setText(m_halves);
+        } else if (kind == QLatin1String("file")) {
+            data = filesData({m_text});
+        } else if (kind == QLatin1String("remote")) {
+            data->setUrls({QUrl(QStringLiteral("https://example.com/picture.jpg"))});
+        } else if (kind == QLatin1String("folder")) {
+            data = filesData({m_dir.path()});
+        } else if (kind == QLatin1String("vanished")) {
+            data = filesData({m_dir.filePath(QStringLiteral("gone.jpg"))});
+        } else {
+            data = filesData(
+                {write(QStringLiteral("nonsense.wmf"), fixtures::wmf().left(40) + QByteArray(300, '\xFF'))});
+        }
+        testing::MessageRecorder messages;
+        const Drop drop = dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get());
+        QVERIFY(drop.dropped);
+        QCOMPARE(messages.asked().size(), std::size_t(1));
+        QCOMPARE(messages.asked()[0].text, QStringLiteral("表示出来ない画像ファイルです。"));
+        QCOMPARE(messages.asked()[0].title, QStringLiteral("表示不可通知"));
+        QCOMPARE(messages.asked()[0].icon, platform::MessageIcon::Stop);
+        QCOMPARE(w().currentPicture().width(), 200 * 2540.0 / 96.0);
+        QCOMPARE(previewColourAt(preview(), 0.3, 0.3), QColor(0, 160, 0));
+        QVERIFY(tilesHidden());
+        QVERIFY(!preview()->isHidden());
+        QVERIFY(w().isPlaying());
+        QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
+    }
+
+    // A drop while a tile slides waits for the slide's end, then loads: the board stays whole.
+    void dropDuringSlide() {
+        w().Command2_Click();
+        const engine::Board& b = w().board();
+        int tileNextToBlank = -1;
+        if (b.myBlankY > 0) {
+            tileNextToBlank = b.myBoard[b.myBlankX][b.myBlankY - 1];
+        } else {
+            tileNextToBlank = b.myBoard[b.myBlankX][b.myBlankY + 1];
+        }
+        const auto data = filesData({m_halves});
+        bool droppedDuringSlide = false;
+        QTimer::singleShot(0, this, [&] {
+            droppedDuringSlide = w().isBusy();
+            dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get());
+        });
+        w().Picture1_Click(tileNextToBlank);
+        QVERIFY(droppedDuringSlide);
+        QTRY_VERIFY(!w().isBusy());
+        QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+        QVERIFY(tilesHidden());
+        QVERIFY(!preview()->isHidden());
+    }
+};
+
+QTEST_MAIN(PictureSelection)
+#include "test_picture_selection.moc"
