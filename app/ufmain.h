@@ -104,6 +104,9 @@ private:
     void layOutNewGame();
     bool shuffle(); // false when the window closed meanwhile
     void loadDroppedPicture(const std::optional<QString>& path);
+    // Loads a picture into the holder, or reports that it cannot be shown; false when the window went
+    // meanwhile.
+    bool takePicture(const std::optional<QString>& path);
     void showUnreadablePicture();
     void handOverToRanking();
     // Commands that would rewrite the board run only between moves; during one they wait for its end.

@@ -30,19 +30,12 @@ void UFMain::Command1_Click() {
             return;
         }
         for (platform::PictureBox* box : Picture1) {
-            box->setVisible(false);
+            box->setVisible(false); // before loading: the tiles are gone while a failure is reported
         }
-        platform::Picture loaded = pictures::loadPicture(*chosen);
-        if (loaded.isEmpty()) {
-            showUnreadablePicture();
-            if (alive.isNull()) {
-                return;
-            }
-        } else {
-            Picture0 = std::move(loaded);
+        if (!takePicture(chosen)) {
+            return;
         }
-        pictures::paintPreview(*Picture2, Picture0);
-        Picture2->setVisible(true);
+        myPic();
         myPlaying = false;
         Label1->setText(QStringLiteral("経過時間　00:00"));
     });
@@ -76,16 +69,19 @@ void UFMain::Picture2_OLEDragDrop(const QMimeData* data) {
     Form_OLEDragDrop(data);
 }
 
-void UFMain::loadDroppedPicture(const std::optional<QString>& path) {
+bool UFMain::takePicture(const std::optional<QString>& path) {
     QPointer<UFMain> alive(this);
     platform::Picture loaded = path ? pictures::loadPicture(*path) : platform::Picture();
-    if (loaded.isEmpty()) {
-        showUnreadablePicture();
-        if (alive.isNull()) {
-            return;
-        }
-    } else {
+    if (!loaded.isEmpty()) {
         Picture0 = std::move(loaded);
+        return true;
     }
-    myPic();
+    showUnreadablePicture(); // the previous picture stays
+    return !alive.isNull();
+}
+
+void UFMain::loadDroppedPicture(const std::optional<QString>& path) {
+    if (takePicture(path)) {
+        myPic();
+    }
 }
