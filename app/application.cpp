@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 void setupApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("zorupa"));
@@ -15,5 +18,13 @@ void setupApplication(QApplication& app) {
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
     QFont interfaceFont(QStringLiteral("IPAGothic"), 9);
     QApplication::setFont(interfaceFont);
+    // The interface is Japanese whatever the system's language: Qt's own texts too (the file dialog, the
+    // message boxes' はい and いいえ), and dates in Japanese order.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    auto* qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(qtTexts);
+    }
     app.setQuitOnLastWindowClosed(true);
 }
