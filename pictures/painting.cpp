@@ -33,7 +33,9 @@ void paintPieces(Boxes boxes, const platform::Picture& picture, int n, int tileS
     }
 }
 
-QString numberText(int boxIndex) { return QLatin1Char(' ') + QString::number(boxIndex + 1); }
+QString numberText(int boxIndex) {
+    return QLatin1Char(' ') + QString::number(boxIndex + 1);
+}
 
 void overlayNumbers(Boxes boxes) {
     for (std::size_t k = 0; k < boxes.size(); ++k) {
