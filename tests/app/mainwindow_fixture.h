@@ -41,6 +41,15 @@ struct Fixture {
     }
     QLineEdit* text1() { return child<QLineEdit>("Text1"); }
     QString clock1() { return child<QLabel>("Label1")->text(); }
+    // Shows the window and starts a game of the selected size; false when the window never appeared.
+    [[nodiscard]] bool showAndStart() {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get())) {
+            return false;
+        }
+        window->Command2_Click();
+        return true;
+    }
     void selectSize(int n) { child<QComboBox>("Combo1")->setCurrentIndex(n - 3); }
     // A picture of one colour, square, so every piece is that colour.
     void setPlainPicture(QColor colour) {

@@ -81,9 +81,7 @@ private slots:
         // As the program runs it: the main loop must return once the only window closes mid-slide.
         Fixture f(std::make_unique<platform::ClockSeededSource>(19), 400ms);
         UFMain& w = f.w();
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Command2_Click();
+        QVERIFY(f.showAndStart());
         bool slideReturned = false;
         QTimer::singleShot(0, &scope, [&] {
             QTimer::singleShot(50, &scope, [&] { w.close(); });
@@ -417,9 +415,7 @@ private slots:
         int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(12), 150ms);
         UFMain& w = f.w();
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Command2_Click();
+        QVERIFY(f.showAndStart());
         const engine::Board b = w.board();
         const int d = b.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
         engine::Board expected = b;
@@ -493,9 +489,7 @@ private slots:
         Fixture f(std::make_unique<platform::ClockSeededSource>(15), 150ms);
         MessageRecorder messages;
         UFMain& w = f.w();
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Command2_Click();
+        QVERIFY(f.showAndStart());
         bool dialogDuringSlide = false;
         platform::setFileDialogHook([&](const QString&) {
             dialogDuringSlide = w.isBusy();
@@ -527,9 +521,7 @@ private slots:
         int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(16), 300ms);
         UFMain& w = f.w();
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Command2_Click();
+        QVERIFY(f.showAndStart());
         QTimer::singleShot(40, &scope, [&] {
             ++fired;
             w.close();

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QRect>
+#include <QSize>
 #include <QtEndian>
 #include <vector>
 
@@ -95,6 +96,36 @@ inline QByteArray wmf(int width = 1000, int height = 500, int unitsPerInch = 100
     return out.bytes + records.bytes;
 }
 
+// The EMR_HEADER before the records and the EOF record after them: bounds in device pixels, frame in
+// hundredths of a millimetre, count the records written so far.
+inline QByteArray emfFile(QSize pixels, QSize frame, quint16 handles, Writer records, int count) {
+    records.u32(14); // EOF
+    records.u32(20);
+    records.u32(0);
+    records.u32(16);
+    records.u32(20);
+    Writer out;
+    out.u32(1); // EMR_HEADER, 88 bytes
+    out.u32(88);
+    for (int v : {0, 0, pixels.width() - 1, pixels.height() - 1, 0, 0, frame.width(), frame.height()}) {
+        out.s32(v);
+    }
+    out.u32(0x464D4520u);
+    out.u32(0x10000);
+    out.u32(quint32(88 + records.bytes.size()));
+    out.u32(quint32(count + 2)); // the header and the EOF record too
+    out.u16(handles);
+    out.u16(0);
+    out.u32(0);
+    out.u32(0);
+    out.u32(0);
+    out.s32(1920); // reference device: 1920 × 1080 pixels at 96 dpi
+    out.s32(1080);
+    out.s32(508);
+    out.s32(286);
+    return out.bytes + records.bytes;
+}
+
 // An EMF of width × height device pixels whose frame is frameW × frameH hundredths of a millimetre.
 inline QByteArray emf(int width = 96, int height = 48, int frameW = 2540, int frameH = 1270,
                       const std::vector<Fill>& fills = twoHalves(96, 48)) {
@@ -123,31 +154,7 @@ inline QByteArray emf(int width = 96, int height = 48, int frameW = 2540, int fr
         record(40, 12); // DELETEOBJECT 1
         records.u32(1);
     }
-    record(14, 20); // EOF
-    records.u32(0);
-    records.u32(16);
-    records.u32(20);
-
-    Writer out;
-    out.u32(1); // EMR_HEADER, 88 bytes
-    out.u32(88);
-    for (int v : {0, 0, width - 1, height - 1, 0, 0, frameW, frameH}) {
-        out.s32(v);
-    }
-    out.u32(0x464D4520u);
-    out.u32(0x10000);
-    out.u32(quint32(88 + records.bytes.size()));
-    out.u32(quint32(count + 1));
-    out.u16(2);
-    out.u16(0);
-    out.u32(0);
-    out.u32(0);
-    out.u32(0);
-    out.s32(1920); // reference device: 1920 × 1080 pixels at 96 dpi
-    out.s32(1080);
-    out.s32(508);
-    out.s32(286);
-    return out.bytes + records.bytes;
+    return emfFile(QSize(width, height), QSize(frameW, frameH), 2, records, count);
 }
 
 // An EMF of 400 × 100 device pixels (frame 10.58 × 2.65 cm): a white page with one line of black text.
@@ -212,31 +219,7 @@ inline QByteArray emfWithText(const QString& text, const QString& face = QString
     for (int i = 0; i < chars; ++i) {
         records.u32(64);
     }
-    record(14, 20); // EOF
-    records.u32(0);
-    records.u32(16);
-    records.u32(20);
-
-    Writer out;
-    out.u32(1);
-    out.u32(88);
-    for (int v : {0, 0, 399, 99, 0, 0, 10583, 2646}) {
-        out.s32(v);
-    }
-    out.u32(0x464D4520u);
-    out.u32(0x10000);
-    out.u32(quint32(88 + records.bytes.size()));
-    out.u32(quint32(count + 1));
-    out.u16(3);
-    out.u16(0);
-    out.u32(0);
-    out.u32(0);
-    out.u32(0);
-    out.s32(1920);
-    out.s32(1080);
-    out.s32(508);
-    out.s32(286);
-    return out.bytes + records.bytes;
+    return emfFile(QSize(400, 100), QSize(10583, 2646), 3, records, count);
 }
 
 } // namespace fixtures
