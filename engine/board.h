@@ -13,7 +13,6 @@ inline constexpr int kTileCount = 100;   // tile boxes Picture1(0..99)
 inline constexpr int kBoardOrigin = 240; // twips: top-left of the board, the same place as the preview
 inline constexpr int kBoardSpan = 6015;  // twips: the preview's side, shared out among N tiles
 inline constexpr int kTileGap = 20;      // twips between neighbouring tiles
-inline constexpr int kSizeEntries = 8;   // size entries "3×3" .. "10×10"
 inline constexpr int kFirstSize = 3;
 inline constexpr int kSlideSteps = 200; // mySlideSteps: divisor from tile pitch to a player's slide step
 

@@ -23,8 +23,6 @@ QMessageBox::Icon toQt(MessageIcon icon) {
         return QMessageBox::Critical;
     case MessageIcon::Question:
         return QMessageBox::Question;
-    case MessageIcon::Exclamation:
-        return QMessageBox::Warning;
     default:
         return QMessageBox::Information;
     }

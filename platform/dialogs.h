@@ -10,7 +10,7 @@ class QWidget;
 
 namespace platform {
 
-enum class MessageIcon { Stop, Question, Information, Exclamation };
+enum class MessageIcon { Stop, Question, Information };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 

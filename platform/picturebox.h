@@ -43,7 +43,6 @@ public:
     void print(const QString& text);
 
     const QImage& backing() const { return m_backing; }
-    QColor backgroundColor() const { return m_background; }
 
 signals:
     void clicked(); // a press and a release of the left button inside the box

@@ -19,9 +19,6 @@ constexpr int twipsToPixelsRounded(int twips) {
     return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel
                       : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
 }
-constexpr int pixelsToTwips(int pixels) {
-    return pixels * kTwipsPerPixel;
-}
 
 inline QRect twipsRect(int left, int top, int width, int height) {
     return {twipsToPixelsRounded(left), twipsToPixelsRounded(top), twipsToPixelsRounded(width),
