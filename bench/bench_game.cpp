@@ -96,10 +96,11 @@ ZORUPA_BENCH(paint_tile_faces) {
     for (int i = 0; i < 100; ++i) {
         boxes.push_back(w.tile(i));
     }
+    const engine::Layout layout = engine::homeLayout(10, engine::tilePitch(10));
     bench::measure("paint 100 pieces, N = 10", 50,
-                   [&] { pictures::paintPieces(boxes, w.currentPicture(), 10, 602); });
+                   [&] { pictures::paintPieces(boxes, w.currentPicture(), layout); });
     bench::measure("paint 100 pieces and their numbers, N = 10", 50, [&] {
-        pictures::paintPieces(boxes, w.currentPicture(), 10, 602);
+        pictures::paintPieces(boxes, w.currentPicture(), layout);
         pictures::overlayNumbers(boxes);
     });
 }

@@ -75,8 +75,8 @@ inline QString boardInconsistency(const UFMain& w) {
             }
             ++seen[static_cast<std::size_t>(t)];
             const auto* box = w.tile(t);
-            if (box->leftTwips() != engine::kBoardOrigin + x * b.myTileSize ||
-                box->topTwips() != engine::kBoardOrigin + y * b.myTileSize) {
+            const engine::TilePlace place = engine::cellPlace({x, y}, b.myTileSize);
+            if (box->leftTwips() != place.left || box->topTwips() != place.top) {
                 return QStringLiteral("tile %1 stands at %2,%3 twips, not in cell %4,%5")
                     .arg(t)
                     .arg(box->leftTwips())
