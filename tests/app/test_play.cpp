@@ -65,25 +65,6 @@ void typeIntoSizeBox(Fixture& f) {
 class TestPlay : public QObject {
     Q_OBJECT
 private slots:
-    void theProgramEndsWhenClosedDuringASlide() {
-        QObject scope; // timers armed here die with the test
-        // First of all the cases: the main loop runs once per process, before any window has closed.
-        // As the program runs it: the main loop must return once the only window closes mid-slide.
-        Fixture f(std::make_unique<platform::ClockSeededSource>(19), 400ms);
-        UFMain& w = f.w();
-        QVERIFY(f.showAndStart());
-        bool slideReturned = false;
-        QTimer::singleShot(0, &scope, [&] {
-            QTimer::singleShot(50, &scope, [&] { w.close(); });
-            QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
-            slideReturned = true;
-        });
-        QTimer::singleShot(5000, &scope,
-                           [] { QCoreApplication::exit(1); }); // a hang fails instead of waiting
-        QCOMPARE(QCoreApplication::exec(), 0);
-        QVERIFY(slideReturned);
-    }
-
     void startShufflesAsDrawn_data() {
         QTest::addColumn<int>("n");
         QTest::addColumn<quint64>("seed");
