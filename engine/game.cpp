@@ -107,8 +107,8 @@ std::optional<std::string> Game::rankedTime() const {
         return std::nullopt;
     }
     // The clock ticks twice a second, so it shows the true time or one second less: that shown value counts.
-    const bool shownIsCurrent = m_shownSeconds && (*m_shownSeconds == m_finishedSeconds ||
-                                                   *m_shownSeconds == m_finishedSeconds - 1);
+    const bool shownIsCurrent =
+        m_shownSeconds && (*m_shownSeconds == m_finishedSeconds || *m_shownSeconds == m_finishedSeconds - 1);
     return clockText(shownIsCurrent ? *m_shownSeconds : m_finishedSeconds);
 }
 

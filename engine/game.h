@@ -66,7 +66,8 @@ public:
     // Clicks and keys move tiles only in a running game and never in the middle of another move.
     bool takesInput() const { return m_playing && !m_busy && !m_shuffling; }
 
-    // The move a direction code makes on the board as it stands, or none at the edge it would take a tile from.
+    // The move a direction code makes on the board as it stands, or none at the edge it would take a tile
+    // from.
     std::optional<Move> moveFor(int direction) const;
     // Writes a move into the board: called once its slide has ended.
     void apply(const Move& move);

@@ -103,13 +103,14 @@ private slots:
         // nearest(0 · 45 + 100) = 100 moves on 3 x 3. From the corner: below and right are refused, above
         // moves; below would undo it; right is refused at the edge and leaves "above" the previous move, so
         // left moves; right would undo that; above moves. Then the gap circles: left, below, right, above.
-        const UniformDraw draw = scripted({0.0, 0.5, 0.9, 0.0, 0.5, 0.9, 0.6, 0.9, 0.0}, {0.6, 0.3, 0.9, 0.0});
+        const UniformDraw draw =
+            scripted({0.0, 0.5, 0.9, 0.0, 0.5, 0.9, 0.6, 0.9, 0.0}, {0.6, 0.3, 0.9, 0.0});
         Game game;
         const std::vector<int> moves = game.start(3, draw);
         QCOMPARE(int(moves.size()), 100);
         const std::vector<int> first(moves.begin(), moves.begin() + 7);
-        QCOMPARE(first, (std::vector<int>{kFromAbove, kFromLeft, kFromAbove, kFromLeft, kFromBelow, kFromRight,
-                                          kFromAbove}));
+        QCOMPARE(first, (std::vector<int>{kFromAbove, kFromLeft, kFromAbove, kFromLeft, kFromBelow,
+                                          kFromRight, kFromAbove}));
         // The board stays home until the window applies the moves.
         QCOMPARE(text(game.board()), QString("0 1 2 / 3 4 5 / 6 7 _"));
         QVERIFY(game.shuffling());
@@ -161,8 +162,8 @@ private slots:
     // The ranking takes the time the clock showed: the true time or up to a tick behind. A game solved before
     // the first tick has shown nothing of its own, and an hour cannot be written as "mm:ss".
     void rankedTime_data() {
-        QTest::addColumn<int>("shownAt");   // seconds into the game of the last tick, -1 for none
-        QTest::addColumn<int>("solvedAt");  // seconds
+        QTest::addColumn<int>("shownAt");    // seconds into the game of the last tick, -1 for none
+        QTest::addColumn<int>("solvedAt");   // seconds
         QTest::addColumn<QString>("ranked"); // empty for none
         QTest::addRow("shown") << 65 << 65 << "01:05";
         QTest::addRow("a tick behind") << 64 << 65 << "01:04";
