@@ -52,7 +52,7 @@ public:
     // Read-only views for tests and the benchmark program.
     const engine::Board& board() const { return m_game.board(); }
     bool isPlaying() const { return m_game.playing(); }
-    bool isBusy() const { return m_game.busy() || m_game.shuffling(); }
+    bool isBusy() const { return m_game.busy() || m_game.shuffling() || m_loading; }
     const platform::Picture& currentPicture() const { return Picture0; }
     int lastSlideFrames() const { return m_lastSlideFrames; } // frames the last slide showed
     platform::PictureBox* tile(int index) const { return Picture1[static_cast<std::size_t>(index)]; }
@@ -119,7 +119,8 @@ private:
     // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing
     // (myPlaying), a player's move under way (myBusy), its start time and clock.
     engine::Game m_game;
-    bool myClosed = false; // the window was closed while a loop was running
+    bool myClosed = false;  // the window was closed while a loop was running
+    bool m_loading = false; // a picture is being decoded
     std::chrono::milliseconds m_slideDuration;
     int m_lastSlideFrames = 0;
     std::vector<std::function<void()>> m_pending;

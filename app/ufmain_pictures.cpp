@@ -2,6 +2,7 @@
 #include "engine/rules.h"
 #include "pictures/painting.h"
 #include "pictures/selection.h"
+#include "platform/background.h"
 #include "platform/dialogs.h"
 #include "platform/picturebox.h"
 #include "ufmain.h"
@@ -39,6 +40,7 @@ void UFMain::Command1_Click() {
         myPic();
         m_game.stop();
         Label1->setText(clockCaption(engine::clockText(0)));
+        runPending();
     });
 }
 
@@ -58,17 +60,28 @@ void UFMain::Picture2_OLEDragDrop(const QMimeData* data) {
 
 bool UFMain::takePicture(const std::optional<QString>& path) {
     QPointer<UFMain> alive(this);
-    platform::Picture loaded = path ? pictures::loadPicture(*path) : platform::Picture();
+    platform::Picture loaded;
+    if (path) {
+        // A big photo decodes on a worker thread: the window keeps painting and ticking meanwhile, and the
+        // player's input waits in turn (isBusy) until the new picture is in place.
+        m_loading = true;
+        loaded = platform::runServingEvents([file = *path] { return pictures::loadPicture(file); });
+        if (alive.isNull()) {
+            return false;
+        }
+        m_loading = false;
+    }
     if (!loaded.isEmpty()) {
         Picture0 = std::move(loaded);
-        return true;
+        return !myClosed;
     }
     showUnreadablePicture(); // the previous picture stays
-    return !alive.isNull();
+    return !alive.isNull() && !myClosed;
 }
 
 void UFMain::loadDroppedPicture(const std::optional<QString>& path) {
     if (takePicture(path)) {
         myPic();
+        runPending();
     }
 }

@@ -134,6 +134,10 @@ bool UFMain::myMove(int myD, int mySTP, bool mySound) {
 }
 
 void UFMain::Picture1_Click(int index) {
+    if (m_loading) {
+        m_pending.push_back([this, index] { Picture1_Click(index); }); // after the picture, in turn
+        return;
+    }
     if (!m_game.takesInput()) {
         return;
     }
@@ -152,7 +156,11 @@ void UFMain::Picture1_Click(int index) {
     runPending();
 }
 
-void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
+void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
+    if (m_loading) {
+        m_pending.push_back([this, keyCode, shift] { Text1_KeyDown(keyCode, shift); });
+        return;
+    }
     if (!m_game.takesInput()) {
         return;
     }

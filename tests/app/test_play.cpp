@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -482,6 +483,48 @@ private slots:
         QCOMPARE(int(messages.asked().size()), 1); // the drop carried no file
         QVERIFY(w.isPlaying());                    // a drop leaves the game running
         QVERIFY(f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QCOMPARE(testing::boardInconsistency(w), QString());
+    }
+
+    // A big picture decodes while the window goes on: the clock ticks, and a key pressed meanwhile is neither
+    // lost nor applied before the picture is in place.
+    void inputDuringAPictureLoadWaitsItsTurn() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.jpg"));
+        QImage big(4000, 3000, QImage::Format_RGB32);
+        for (int y = 0; y < big.height(); ++y) {
+            std::fill_n(reinterpret_cast<QRgb*>(big.scanLine(y)), big.width(), qRgb(y % 256, 90, 160));
+        }
+        QVERIFY(big.save(path, "JPG", 90));
+
+        Fixture f(std::make_unique<platform::ClockSeededSource>(31));
+        UFMain& w = f.w();
+        QVERIFY(f.showAndStart());
+        const int d = w.board().myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
+        engine::Game expected(w.board());
+        expected.apply(*expected.moveFor(d));
+        int ticksWhileLoading = 0;
+        bool boardKeptDuringLoad = true;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, &w, [&] {
+            if (!w.isBusy()) {
+                return;
+            }
+            if (++ticksWhileLoading == 1) {
+                QTest::keyClick(f.text1(), testing::keyFor(d));
+            }
+            boardKeptDuringLoad = boardKeptDuringLoad && text(w.board()) != text(expected.board());
+        });
+        ticker.start(1);
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(path)});
+        w.Form_OLEDragDrop(&drop);
+        QTRY_COMPARE(w.currentPicture().width(), 4000 * 2540.0 / 96);
+        QTRY_COMPARE(text(w.board()), text(expected.board()));
+        ticker.stop();
+        QVERIFY(ticksWhileLoading > 0);
+        QVERIFY(boardKeptDuringLoad);
+        QCOMPARE(f.sound.m_played->size(), 1); // the key's slide, after the picture
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
