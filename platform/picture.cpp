@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,6 +75,29 @@ bool claimedSizeAcceptable(const QImageReader& reader, QSize claimed) {
     return pixels <= (scalesOnDecode ? kMaxSourcePixels : kMaxUnscaledPixels);
 }
 
+// The size to decode at. A JPEG decoder scales by 1/2, 1/4 or 1/8 as it decodes, for a fraction of the work
+// of a whole decode: the smallest of those that still gives the needed long side is taken exactly, so nothing
+// is scaled again afterwards. Other formats decode whole and are scaled to the needed long side.
+QSize decodeSize(const QImageReader& reader, QSize original, int neededLongSide) {
+    const int needed = std::clamp(neededLongSide, 1, kMaxDecodedSide);
+    const int longSide = std::max(original.width(), original.height());
+    if (longSide <= needed) {
+        return original;
+    }
+    if (reader.format() == "jpeg") {
+        for (const int denominator : {8, 4, 2}) {
+            const QSize scaled((original.width() + denominator - 1) / denominator,
+                               (original.height() + denominator - 1) / denominator);
+            if (std::max(scaled.width(), scaled.height()) >= needed &&
+                original.width() / scaled.width() == denominator &&
+                original.height() / scaled.height() == denominator) {
+                return scaled;
+            }
+        }
+    }
+    return original.scaled(needed, needed, Qt::KeepAspectRatio);
+}
+
 QImage fitWithinDecodedSide(QImage image) {
     if (image.width() <= kMaxDecodedSide && image.height() <= kMaxDecodedSide) {
         return image;
@@ -92,7 +116,7 @@ void allowWholeDecodes() {
 }
 } // namespace
 
-Picture loadRasterPicture(QIODevice& device) {
+Picture loadRasterPicture(QIODevice& device, int neededLongSide) {
     allowWholeDecodes();
     QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
@@ -106,8 +130,8 @@ Picture loadRasterPicture(QIODevice& device) {
     }
     if (original.isEmpty()) {
         original = QSize(); // a header claiming no width or height says nothing; the decoded size tells
-    } else if (original.width() > kMaxDecodedSide || original.height() > kMaxDecodedSide) {
-        reader.setScaledSize(original.scaled(kMaxDecodedSide, kMaxDecodedSide, Qt::KeepAspectRatio));
+    } else if (const QSize scaled = decodeSize(reader, original, neededLongSide); scaled != original) {
+        reader.setScaledSize(scaled);
     }
     QImage image = reader.read();
     if (image.isNull()) {
@@ -118,9 +142,9 @@ Picture loadRasterPicture(QIODevice& device) {
     return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied), extentOfPixels(extentPixels)};
 }
 
-Picture loadRasterPicture(const QString& path) {
+Picture loadRasterPicture(const QString& path, int neededLongSide) {
     const std::unique_ptr<QFile> file = openRegularFile(path);
-    return file ? loadRasterPicture(*file) : Picture();
+    return file ? loadRasterPicture(*file, neededLongSide) : Picture();
 }
 
 } // namespace platform
