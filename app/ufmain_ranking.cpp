@@ -24,8 +24,7 @@ void UFMain::handOverToRanking() {
         return;
     }
     const int n = m_board.myGridN;
-    UFRankInput::Entry entry{n, QString::fromStdString(engine::sizeText(n)),
-                             *ranking::rankableTime(Label1->text(), m_finishedSeconds),
+    UFRankInput::Entry entry{n, *ranking::rankableTime(Label1->text(), m_finishedSeconds),
                              ranking::Module1::RankNo};
     // The dialog asks for the date only at OK, when this window may already be gone.
     QPointer<UFMain> owner(this);

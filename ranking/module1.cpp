@@ -2,8 +2,7 @@
 // few calls that touch the disk.
 #include "module1.h"
 
-#include "platform/services.h"
-
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,10 +15,8 @@ namespace ranking {
 
 namespace {
 
-constexpr const char* kCodePage = "windows-31j"; // code page 932 with the Microsoft extensions
 constexpr std::int64_t kHour = 3600;
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
-const QByteArray kTimes = QByteArrayLiteral("\x81\x7E"); // U+00D7 in code page 932
 
 QString g_folderOverride;
 
@@ -128,10 +125,6 @@ private:
     std::optional<QStringEncoder> m_encoder{std::in_place, kCodePage};
 };
 
-QByteArray sizeHeader(int size) {
-    return QByteArray::number(size) + kTimes + QByteArray::number(size);
-}
-
 bool isDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -153,6 +146,10 @@ QString timeText(std::int64_t seconds) {
 }
 
 } // namespace
+
+QString sizeText(int size) {
+    return QStringLiteral("%1×%1").arg(size);
+}
 
 void readRanking(const QByteArray& bytes, Tables& tables) {
     readRanking(QByteArrayView(bytes), tables);
@@ -189,7 +186,7 @@ QByteArray writeRanking(const Tables& tables) {
     QByteArray bytes;
     bytes.reserve(1024);
     for (int size = kFirstSize; size <= kLastSize; ++size) {
-        bytes += sizeHeader(size) + kLineEnd;
+        bytes += encode(sizeText(size)) + kLineEnd;
         for (int place = 1; place <= kPlaces; ++place) {
             bytes += QByteArray::number(place) + ',' + encode(storableName(tables.RankTime[size][place])) +
                      ',' + encode(storableName(tables.RankName[size][place])) + kLineEnd;
@@ -294,7 +291,7 @@ QString rankingPath() {
         return g_folderOverride + QStringLiteral("/ranking.txt");
     }
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    const QString folder = rankingFolderFor(platform::programFolder(), dataFolder);
+    const QString folder = rankingFolderFor(QCoreApplication::applicationDirPath(), dataFolder);
     if (folder == dataFolder) {
         QDir().mkpath(folder);
     }

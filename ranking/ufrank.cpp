@@ -37,10 +37,6 @@ constexpr int kMsPerPitch = 320;
 // A real ranking file is a few kilobytes; a huge one is read only this far rather than exhaust memory.
 constexpr qint64 kMaxBytes = 1 << 20;
 
-const QStringList kSizeTexts{QStringLiteral("3×3"), QStringLiteral("4×4"),  QStringLiteral("5×5"),
-                             QStringLiteral("6×6"), QStringLiteral("7×7"),  QStringLiteral("8×8"),
-                             QStringLiteral("9×9"), QStringLiteral("10×10")};
-
 int targetLeft(int list, int selected) {
     return (list - selected) * kListPitch + kListLeft;
 }
@@ -101,7 +97,7 @@ std::optional<QByteArray> readRankingFile() {
 } // namespace
 
 RankListLines rankListLines(const QByteArray& bytes) {
-    QStringDecoder decode("windows-31j");
+    QStringDecoder decode(kCodePage);
     const QString text = decode(bytes);
     // CR LF as written; a lone CR or LF from an edited file also ends a line.
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
@@ -180,7 +176,9 @@ void UFRank::Form_Load() {
     for (int i = 0; i < kListCount; ++i) {
         List2[static_cast<std::size_t>(i)]->addItems(lines[static_cast<std::size_t>(i)]);
     }
-    Combo1->addItems(kSizeTexts);
+    for (int size = kFirstSize; size <= kLastSize; ++size) {
+        Combo1->addItem(sizeText(size));
+    }
     Combo1->setCurrentIndex(0);
     // Queued, so that a slide never runs inside the selector's own signal: closing the window during the
     // slide would otherwise delete the selector while its own code is still on the stack.

@@ -57,7 +57,8 @@ void UFRankInput::createControls() {
                        {120, 120, 2055, 255});
     Label6 = makeLabel(this, QStringLiteral("Label6"), QStringLiteral("名前を入力して下さい。"),
                        {120, 360, 1935, 255});
-    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), QStringLiteral("3×3"), {120, 720, 855, 255});
+    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), ranking::sizeText(ranking::kFirstSize),
+                        {120, 720, 855, 255});
     const QColor buttonFace = palette().color(QPalette::Button);
     for (int i = 0; i < ranking::kPlaces; ++i) {
         const int top = kRowTop + kRowPitch * i;
@@ -92,7 +93,7 @@ void UFRankInput::showRows(const ranking::Tables& shown) {
     QLineEdit* box = newNameBox();
     box->setEnabled(true);
     setBoxColour(box, QColor(255, 255, 255));
-    LCombo1->setText(m_entry.sizeText);
+    LCombo1->setText(ranking::sizeText(m_entry.size));
 }
 
 void UFRankInput::showOver(const QWidget* owner) {

@@ -18,10 +18,9 @@ public:
     // What the dialog enters, fixed when it opens: the main window may change, finish another game, clear the
     // ranking or close before OK is pressed.
     struct Entry {
-        int size = 0;     // grid size 3..10
-        QString sizeText; // "3×3" .. "10×10"
-        QString time;     // "mm:ss"
-        int place = 0;    // 1..5, the place the time earned when the game was finished
+        int size = 0;  // grid size 3..10
+        QString time;  // "mm:ss"
+        int place = 0; // 1..5, the place the time earned when the game was finished
     };
     using Today = std::function<QDate()>;
 

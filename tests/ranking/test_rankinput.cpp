@@ -57,7 +57,7 @@ UFRankInput* openEntry(
         return nullptr;
     }
     auto* dialog =
-        new UFRankInput({size, QStringLiteral("%1×%1").arg(size), time, place}, Module1::tables, today);
+        new UFRankInput({size, time, place}, Module1::tables, today);
     dialog->showOver(nullptr);
     return dialog;
 }
@@ -328,7 +328,7 @@ void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
     QCOMPARE(dialogs.size(), 1);
     UFRankInput* dialog = dialogs.front();
     QCOMPARE(dialog->entry().size, 3);
-    QCOMPARE(dialog->entry().sizeText, QStringLiteral("3×3"));
+    QCOMPARE(child<QLabel>(dialog, QStringLiteral("LCombo1"))->text(), QStringLiteral("3×3"));
     QCOMPARE(dialog->entry().time, QStringLiteral("01:05"));
     QCOMPARE(dialog->entry().place, 1);
     QCOMPARE(int(Module1::RankNo), 1);
