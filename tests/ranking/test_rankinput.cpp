@@ -56,8 +56,7 @@ UFRankInput* openEntry(
     if (place == kNoPlace) {
         return nullptr;
     }
-    auto* dialog =
-        new UFRankInput({size, time, place}, Module1::tables, today);
+    auto* dialog = new UFRankInput({size, time, place}, Module1::tables, today);
     dialog->showOver(nullptr);
     return dialog;
 }
