@@ -9,8 +9,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QPainter>
 #include <QPointer>
@@ -34,8 +32,6 @@ constexpr int kListHeight = 930;
 constexpr int kLinesPerSection = 1 + kPlaces; // header, then places 1..5
 // A slide to the neighbouring size takes this long; farther slides take proportionally longer.
 constexpr int kMsPerPitch = 320;
-// A real ranking file is a few kilobytes; a huge one is read only this far rather than exhaust memory.
-constexpr qint64 kMaxBytes = 1 << 20;
 
 int targetLeft(int list, int selected) {
     return (list - selected) * kListPitch + kListLeft;
@@ -81,19 +77,6 @@ private:
     }
 };
 
-// The file's bytes, or nothing when it cannot be opened. A missing file is created empty first.
-std::optional<QByteArray> readRankingFile() {
-    const QString path = Module1::rankingPath();
-    if (!QFileInfo::exists(path)) {
-        // A failed write leaves no file, and the open below then fails quietly as any other open would.
-        Module1::myRankInit();
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    return file.read(kMaxBytes);
-}
 } // namespace
 
 RankListLines rankListLines(const QByteArray& bytes) {
@@ -168,7 +151,7 @@ void UFRank::createControls() {
 }
 
 void UFRank::Form_Load() {
-    const std::optional<QByteArray> bytes = readRankingFile();
+    const std::optional<QByteArray> bytes = Module1::loadRankingBytes();
     if (!bytes) {
         return; // the window opens with empty lists and an empty selector
     }

@@ -121,26 +121,31 @@ void UFRankInput::Command1_Click() {
     if (box->text().isEmpty()) {
         box->setText(dateName(m_today()));
     }
-    // The file may have changed since the dialog opened (a clearing, another finished game): the entry goes
-    // where its time ranks now, and every other entry the file holds is kept.
-    if (!Module1::reloadRanking()) {
+    // The file may have changed since the dialog opened (a clearing, another finished game, another copy of
+    // the game): the entry goes where its time ranks now, and every other entry the file holds is kept.
+    using Outcome = EntryResult::Outcome;
+    const EntryResult result = Module1::recordEntry(m_entry.size, m_entry.time, storableName(box->text()));
+    switch (result.outcome) {
+    case Outcome::Unreadable:
         report(QStringLiteral("ランキングを読み込み出来ませんでした。\n%1").arg(Module1::rankingPath()),
-               QStringLiteral("読込不可通知"));
+               QStringLiteral("読込不可通知"), platform::MessageIcon::Stop);
+        return; // the dialog stays open, so OK can be tried again
+    case Outcome::NotSaved:
+        report(result.error, writeFailureTitle(), platform::MessageIcon::Stop);
         return;
-    }
-    const int place = placeFor(Module1::tables, m_entry.size, m_entry.time);
-    if (place != kNoPlace) {
-        insertEntry(Module1::tables, m_entry.size, place, m_entry.time, storableName(box->text()));
-        const WriteResult written = Module1::myRankRewrite();
-        if (!written.ok) {
-            report(written.error, writeFailureTitle()); // the dialog stays open, so OK can be tried again
-            return;
-        }
+    case Outcome::Outranked:
+        m_done = true;
+        report(QStringLiteral(
+                   "ランキングに登録出来ませんでした。\n名前の入力中に、より良い記録が登録されました。"),
+               QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
+        break;
+    case Outcome::Stored:
+        break;
     }
     m_done = true;
     close();
 }
 
-void UFRankInput::report(const QString& text, const QString& title) {
-    platform::messageBox(this, {text, title, platform::MessageIcon::Stop, platform::MessageButtons::Ok});
+void UFRankInput::report(const QString& text, const QString& title, platform::MessageIcon icon) {
+    platform::messageBox(this, {text, title, icon, platform::MessageButtons::Ok});
 }

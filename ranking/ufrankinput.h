@@ -2,6 +2,7 @@
 #pragma once
 
 #include "module1.h"
+#include "platform/dialogs.h"
 
 #include <QDate>
 #include <QWidget>
@@ -39,7 +40,7 @@ public:
 private:
     void createControls();
     void showRows(const ranking::Tables& shown);
-    void report(const QString& text, const QString& title);
+    void report(const QString& text, const QString& title, platform::MessageIcon icon);
     QLineEdit* newNameBox() const { return Text1[static_cast<std::size_t>(m_entry.place - 1)]; }
 
     Entry m_entry;
