@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
@@ -21,6 +22,8 @@ constexpr int kClientHeight = 3390;
 constexpr int kRowTop = 1080;
 constexpr int kRowPitch = 360;
 constexpr int kEnter = 13;
+const QString kOutranked =
+    QStringLiteral("ランキングに登録出来ませんでした。\n名前の入力中に、より良い記録が登録されました。");
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect twips) {
     auto* label = new QLabel(text, parent);
@@ -133,12 +136,15 @@ void UFRankInput::Command1_Click() {
     case Outcome::NotSaved:
         report(result.error, writeFailureTitle(), platform::MessageIcon::Stop);
         return;
-    case Outcome::Outranked:
-        m_done = true;
-        report(QStringLiteral(
-                   "ランキングに登録出来ませんでした。\n名前の入力中に、より良い記録が登録されました。"),
-               QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
+    case Outcome::Outranked: {
+        m_done = true; // the box below runs a loop of its own, in which OK could be pressed again
+        const QPointer<UFRankInput> alive(this);
+        report(kOutranked, QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
+        if (alive.isNull()) {
+            return;
+        }
         break;
+    }
     case Outcome::Stored:
         break;
     }
