@@ -1,4 +1,5 @@
 // Pictures: the preview, choosing a picture with the dialog and by dropping a file.
+#include "engine/rules.h"
 #include "pictures/painting.h"
 #include "pictures/selection.h"
 #include "platform/dialogs.h"
@@ -36,23 +37,9 @@ void UFMain::Command1_Click() {
             return;
         }
         myPic();
-        myPlaying = false;
-        Label1->setText(QStringLiteral("経過時間　00:00"));
+        m_game.stop();
+        Label1->setText(clockCaption(engine::clockText(0)));
     });
-}
-
-bool UFMain::acceptsDropAt(const QPoint& pos) const {
-    const QWidget* target = m_surface->childAt(pos);
-    // The painted panels and the clock label are the window's background; the preview takes drops itself.
-    return target == nullptr || target == Label1 || target == Picture2;
-}
-
-void UFMain::routeDrop(const QPoint& pos, const QMimeData* data) {
-    if (m_surface->childAt(pos) == Picture2) {
-        Picture2_OLEDragDrop(data);
-    } else {
-        Form_OLEDragDrop(data);
-    }
 }
 
 void UFMain::Form_OLEDragDrop(const QMimeData* data) {

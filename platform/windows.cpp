@@ -1,9 +1,18 @@
 #include "windows.h"
 
+#include "twips.h"
+
 #include <QScreen>
 #include <QWidget>
 
 namespace platform {
+
+void makeFixedDialog(QWidget* window, int widthTwips, int heightTwips) {
+    window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint);
+    window->setFixedSize(twipsToPixelsRounded(widthTwips), twipsToPixelsRounded(heightTwips));
+}
 
 void centreOnScreenOnce(QWidget* window) {
     if (window->property("centred").toBool()) {
