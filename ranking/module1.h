@@ -16,7 +16,8 @@ inline constexpr int kFirstSize = 3;
 inline constexpr int kLastSize = 10;
 inline constexpr int kPlaces = 5;
 inline constexpr int kNoPlace = kPlaces + 1; // what a time that earns none of the five places is given
-// The file's code page: 932 with the Microsoft extensions, so "〜" and "①" read as Windows wrote them.
+// The file's code page: 932 with the Microsoft extensions, so "～" (81 60) and "①" read as Windows wrote
+// them.
 inline constexpr char kCodePage[] = "windows-31j";
 
 // "3×3" .. "10×10": the file's section headers and the ranking windows' size texts.
