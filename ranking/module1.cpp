@@ -2,6 +2,7 @@
 // few calls that touch the disk.
 #include "module1.h"
 
+#include "engine/board.h"
 #include "rankfile.h"
 
 #include <QCoreApplication>
@@ -129,7 +130,7 @@ private:
 } // namespace
 
 QString sizeText(int size) {
-    return QStringLiteral("%1×%1").arg(size);
+    return QString::fromStdString(engine::sizeText(size));
 }
 
 void readRanking(const QByteArray& bytes, Tables& tables) {

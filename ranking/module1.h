@@ -20,7 +20,7 @@ inline constexpr int kNoPlace = kPlaces + 1; // what a time that earns none of t
 // them.
 inline constexpr char kCodePage[] = "windows-31j";
 
-// "3×3" .. "10×10": the file's section headers and the ranking windows' size texts.
+// "3×3" .. "10×10" (the engine's size text): the file's section headers and the ranking windows' size texts.
 QString sizeText(int size);
 
 // Indexed [size 0..10][place 0..5]; only sizes 3..10 and places 1..5 are used.
