@@ -119,7 +119,10 @@ void allowWholeDecodes() {
 Picture loadRasterPicture(QIODevice& device, int neededLongSide) {
     allowWholeDecodes();
     QImageReader reader(&device);
-    reader.setDecideFormatFromContent(true);
+    // A file's name says nothing to trust: its content decides, which asks every image plugin. The game's
+    // own pictures (resources, ":/...") go by their names, so that start-up loads only the decoder it uses.
+    const auto* file = qobject_cast<const QFile*>(&device);
+    reader.setDecideFormatFromContent(file == nullptr || !file->fileName().startsWith(u':'));
     reader.setAutoTransform(false);
     if (!isRasterFormat(reader.format())) {
         return {};
