@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFuture>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 using platform::PictureBox;
 using platform::twipsRect;
@@ -59,6 +61,11 @@ UFMain::UFMain(Services services)
       m_clock(services.clock ? std::move(services.clock) : std::make_unique<platform::SystemClock>()),
       m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
       m_slideDuration(services.slideDuration) {
+    // The built-in photo decodes on a second core while the controls are made: the first frame needs both.
+    QFuture<platform::Picture> builtin =
+        QtConcurrent::run([side = pictures::neededLongSide(devicePixelRatioF())] {
+            return platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"), side);
+        });
     setObjectName(QStringLiteral("UFMain"));
     setWindowTitle(QStringLiteral("Zorupa Nemi"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -69,6 +76,7 @@ UFMain::UFMain(Services services)
     createMenus();
     connectEvents();
     setTabOrder();
+    Picture0 = builtin.result(); // the image holder's content as the window was designed
     Form_Load();
 }
 
@@ -132,10 +140,6 @@ void UFMain::createControls() {
     m_surface->addPanel({{6480, 5400, 1695, 855}, kPink});       // Shape4, behind Command3
     m_surface->addPanel({{6480, 2520, 1695, 855}, kLightGreen}); // Shape2, behind Command2
     m_surface->addPanel({{6480, 240, 1695, 2055}, kLightBlue});  // Shape1, behind Command1, Frame1, Check1
-
-    // Decoded no larger than the screen shows it: the first frame waits for this.
-    Picture0 = platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"),
-                                           pictures::neededLongSide(devicePixelRatioF()));
 
     Label1 = new QLabel(clockCaption(engine::clockText(0)), form);
     Label1->setObjectName(QStringLiteral("Label1"));
