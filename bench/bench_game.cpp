@@ -12,6 +12,7 @@
 #include <QPaintEvent>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -79,4 +80,19 @@ ZORUPA_BENCH(player_slide) {
                       100.0 * f.cpuMedianMs / f.medianMs);
         bench::report("  slide, N = " + std::to_string(n), line);
     }
+}
+
+ZORUPA_BENCH(idle_cpu) {
+    UFMain w(quietServices());
+    w.show();
+    (void)QTest::qWaitForWindowExposed(&w);
+    QTest::qWait(1000); // what start-up leaves to do after the first frame is done by now
+    const double before = bench::cpuMs();
+    QEventLoop idle; // not QTest::qWait, which wakes every 10 ms itself
+    QTimer::singleShot(10000, &idle, &QEventLoop::quit);
+    idle.exec();
+    char line[120];
+    std::snprintf(line, sizeof line, "%.1f ms of CPU in 10 s with the window open and no game",
+                  bench::cpuMs() - before);
+    bench::report("idle", line);
 }
