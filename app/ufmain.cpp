@@ -1,6 +1,7 @@
 // The main window: its controls in their creation order, its menus, the event routing, start-up and closing.
 #include "ufmain.h"
 
+#include "platform/colours.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -46,6 +47,7 @@ void fillBackground(QWidget* widget, QColor colour) {
     pal.setColor(QPalette::Button, colour);
     widget->setPalette(pal);
     widget->setAutoFillBackground(true);
+    platform::keepTextReadableOn(widget, colour, {QPalette::WindowText, QPalette::ButtonText});
 }
 } // namespace
 
@@ -135,6 +137,7 @@ void UFMain::createControls() {
     Label1 = new QLabel(QStringLiteral("経過時間　00:00"), form);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(6720, 3720, 1245, 165));
+    platform::keepTextReadableOn(Label1, kLightGreen, {QPalette::WindowText}); // it stands on Shape3
     // With the IPA fonts the caption is a few pixels wider than its box; it may reach into the panel's margin
     // rather than lose the last digit of the time.
     Label1->resize(std::max(Label1->width(), Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2),

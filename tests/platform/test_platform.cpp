@@ -1,4 +1,5 @@
 // The platform layer: picture boxes and their backing images, picture regions, keys, the paced loop, dialogs.
+#include "platform/colours.h"
 #include "platform/dialogs.h"
 #include "platform/keys.h"
 #include "platform/pacedloop.h"
@@ -200,6 +201,16 @@ private slots:
         const QKeyEvent event(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), scanCode, keysym,
                               modifiers & Qt::ShiftModifier ? 1u : 0u, text);
         QCOMPARE(platform::virtualKeyCode(event), code);
+    }
+
+    // The contrast that decides whether text keeps the scheme's colour on a fixed fill.
+    void textOnFixedColours() {
+        QCOMPARE(qRound(platform::contrastRatio(Qt::black, Qt::white) * 100), 2100);
+        const QColor lightGreen(192, 255, 192);
+        QCOMPARE(qRound(platform::contrastRatio(Qt::white, lightGreen) * 100), 115); // a dark scheme's text
+        QCOMPARE(platform::textColourOn(lightGreen, Qt::white), QColor(Qt::black));
+        const QColor breezeText(0x23, 0x26, 0x29);
+        QCOMPARE(platform::textColourOn(lightGreen, breezeText), breezeText); // a light scheme keeps its own
     }
 
     void pacedLoopServesTimersWhileItWaits() {
