@@ -1,12 +1,10 @@
 // Zorupa Nemi: a sliding picture puzzle.
 #include "application.h"
-#include "platform/windows.h"
 #include "ufmain.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    platform::choosePlatform();
     QApplication app(argc, argv);
     setupApplication(app);
     UFMain window;

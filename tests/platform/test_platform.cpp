@@ -5,13 +5,11 @@
 #include "platform/pacedloop.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
-#include "platform/windows.h"
 #include "support/support.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -213,37 +211,6 @@ private slots:
         QCOMPARE(platform::textColourOn(lightGreen, Qt::white), QColor(Qt::black));
         const QColor breezeText(0x23, 0x26, 0x29);
         QCOMPARE(platform::textColourOn(lightGreen, breezeText), breezeText); // a light scheme keeps its own
-    }
-
-    // A Wayland session gets a native Wayland client, with X11 behind it; the player's own choice stands.
-    void platformForTheSession_data() {
-        QTest::addColumn<QStringList>("environment");
-        QTest::addColumn<bool>("pluginInstalled");
-        QTest::addColumn<QByteArray>("chosen");
-        const QByteArray wayland("wayland;xcb");
-        QTest::newRow("wayland session")
-            << QStringList{"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-0", "DISPLAY=:0"} << true
-            << wayland;
-        QTest::newRow("GNOME on wayland")
-            << QStringList{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=GNOME", "DISPLAY=:0"} << true
-            << wayland;
-        QTest::newRow("a compositor started by hand")
-            << QStringList{"WAYLAND_DISPLAY=wayland-1"} << true << wayland;
-        QTest::newRow("plugin missing") << QStringList{"XDG_SESSION_TYPE=wayland"} << false << QByteArray();
-        QTest::newRow("x11 session") << QStringList{"XDG_SESSION_TYPE=x11", "WAYLAND_DISPLAY=wayland-0"}
-                                     << true << QByteArray();
-        QTest::newRow("the player's choice")
-            << QStringList{"XDG_SESSION_TYPE=wayland", "QT_QPA_PLATFORM=xcb"} << true << QByteArray();
-    }
-    void platformForTheSession() {
-        QFETCH(QStringList, environment);
-        QFETCH(bool, pluginInstalled);
-        QFETCH(QByteArray, chosen);
-        QProcessEnvironment env;
-        for (const QString& entry : environment) {
-            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-        }
-        QCOMPARE(platform::preferredPlatform(env, pluginInstalled), chosen);
     }
 
     void pacedLoopServesTimersWhileItWaits() {
