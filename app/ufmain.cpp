@@ -1,6 +1,7 @@
 // The main window: its controls in their creation order, its menus, the event routing, start-up and closing.
 #include "ufmain.h"
 
+#include "engine/rules.h"
 #include "platform/colours.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
@@ -75,7 +76,7 @@ UFMain::UFMain(Services services)
 UFMain::~UFMain() = default;
 
 void UFMain::createControls() {
-    m_surface = new FormSurface(this, this);
+    m_surface = new FormSurface(this);
     m_surface->setObjectName(QStringLiteral("Form"));
     setCentralWidget(m_surface);
     QWidget* form = m_surface;
@@ -125,7 +126,8 @@ void UFMain::createControls() {
     Picture2 = new PictureBox(form, PictureBox::Border::Sunken3D, QColor(255, 255, 255));
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setFocusPolicy(Qt::TabFocus);
-    Picture2->setGeometryTwips(240, 240, 6015, 6015);
+    Picture2->setGeometryTwips(engine::kBoardOrigin, engine::kBoardOrigin, engine::kBoardSpan,
+                               engine::kBoardSpan); // the board stands where the preview does
 
     m_surface->addPanel({{6480, 4320, 1695, 855}, kPeach});      // Shape5, behind Command4
     m_surface->addPanel({{6480, 5400, 1695, 855}, kPink});       // Shape4, behind Command3
@@ -134,7 +136,7 @@ void UFMain::createControls() {
 
     Picture0 = platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"));
 
-    Label1 = new QLabel(QStringLiteral("経過時間　00:00"), form);
+    Label1 = new QLabel(clockCaption(engine::clockText(0)), form);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(6720, 3720, 1245, 165));
     platform::keepTextReadableOn(Label1, kLightGreen, {QPalette::WindowText}); // it stands on Shape3
@@ -143,6 +145,12 @@ void UFMain::createControls() {
     Label1->resize(std::max(Label1->width(), Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2),
                    Label1->height());
     m_surface->addPanel({{6480, 3480, 1695, 615}, kLightGreen}); // Shape3, behind Label1
+    // The painted panels and the clock label are the window's background; the preview takes drops itself.
+    m_surface->setDropTargets({Label1, Picture2});
+}
+
+QString UFMain::clockCaption(const std::string& shown) {
+    return QStringLiteral("経過時間　") + QString::fromStdString(shown); // ends in an ideographic space
 }
 
 void UFMain::createMenus() {
@@ -163,9 +171,9 @@ void UFMain::createMenus() {
     m32->setObjectName(QStringLiteral("M32"));
     static const char* const accessKeys = "34567890";
     for (int k = 1; k <= 8; ++k) {
-        const int n = k + 2;
+        const QString size = QString::fromStdString(engine::sizeText(engine::gridForEntry(k - 1)));
         QAction* item =
-            m32->addAction(QStringLiteral("%1×%1(&%2)").arg(n).arg(QLatin1Char(accessKeys[k - 1])));
+            m32->addAction(QStringLiteral("%1(&%2)").arg(size).arg(QLatin1Char(accessKeys[k - 1])));
         item->setCheckable(true);
         item->setObjectName(QStringLiteral("M32%1").arg(k));
         M32x[static_cast<std::size_t>(k - 1)] = item;
@@ -196,6 +204,10 @@ void UFMain::connectEvents() {
     connect(Combo1, &QComboBox::currentIndexChanged, this, &UFMain::Combo1_Click);
     connect(Timer1, &QTimer::timeout, this, &UFMain::Timer1_Timer);
     connect(Text1, &KeySink::keyDown, this, &UFMain::Text1_KeyDown);
+    connect(m_surface, &FormSurface::clicked, this, &UFMain::Form_Click);
+    connect(m_surface, &FormSurface::dropped, this, [this](const QWidget* target, const QMimeData* data) {
+        target == Picture2 ? Picture2_OLEDragDrop(data) : Form_OLEDragDrop(data);
+    });
     for (int i = 0; i < engine::kTileCount; ++i) {
         connect(Picture1[static_cast<std::size_t>(i)], &PictureBox::clicked, this,
                 [this, i] { Picture1_Click(i); });
@@ -242,17 +254,21 @@ void UFMain::Form_Load() {
     resize(platform::twipsToPixelsRounded(kClientWidth),
            menuBar()->sizeHint().height() + platform::twipsToPixelsRounded(kClientHeightBelowMenu));
     // The random source was seeded from the clock when it was made.
-    Combo1->addItems({QStringLiteral("3×3"), QStringLiteral("4×4"), QStringLiteral("5×5")});
+    addSizeEntries(0, 2);
     Combo1->setCurrentIndex(2);
     Text1->move(Text1->x(), platform::twipsToPixelsRounded(-500));
-    myPlaying = false;
+    m_game.stop();
     myPic();
     // Drops are taken by the client area, which accepts them on its background and on the preview.
-    mySlideSteps = engine::kSlideSteps;
-    Combo1->addItems({QStringLiteral("6×6"), QStringLiteral("7×7"), QStringLiteral("8×8"),
-                      QStringLiteral("9×9"), QStringLiteral("10×10")});
+    addSizeEntries(3, 7);
     Timer1->start();
     Command1->setFocus();
+}
+
+void UFMain::addSizeEntries(int first, int last) {
+    for (int entry = first; entry <= last; ++entry) {
+        Combo1->addItem(QString::fromStdString(engine::sizeText(engine::gridForEntry(entry))));
+    }
 }
 
 void UFMain::showEvent(QShowEvent* event) {
@@ -301,7 +317,7 @@ void UFMain::M02_Click() {
 void UFMain::closeEvent(QCloseEvent* event) {
     // A slide or shuffle running beneath this sees the flag at its next step and stops.
     myClosed = true;
-    myPlaying = false;
+    m_game.stop();
     Timer1->stop();
     event->accept();
 }

@@ -2,7 +2,7 @@
 // handler and animates; the rules themselves live in the engine.
 #pragma once
 
-#include "engine/board.h"
+#include "engine/game.h"
 #include "platform/picture.h"
 #include "platform/services.h"
 
@@ -50,9 +50,9 @@ public:
     ~UFMain() override;
 
     // Read-only views for tests and the benchmark program.
-    const engine::Board& board() const { return m_board; }
-    bool isPlaying() const { return myPlaying; }
-    bool isBusy() const { return myBusy || myShuffling; }
+    const engine::Board& board() const { return m_game.board(); }
+    bool isPlaying() const { return m_game.playing(); }
+    bool isBusy() const { return m_game.busy() || m_game.shuffling() || m_loading; }
     const platform::Picture& currentPicture() const { return Picture0; }
     int lastSlideFrames() const { return m_lastSlideFrames; } // frames the last slide showed
     platform::PictureBox* tile(int index) const { return Picture1[static_cast<std::size_t>(index)]; }
@@ -61,7 +61,7 @@ public:
 
     // Event handlers, named after their control and event.
     void Form_Load();
-    void Form_Click();
+    void Form_Click(); // a click on the window's background
     void Form_OLEDragDrop(const QMimeData* data);
     void Picture2_OLEDragDrop(const QMimeData* data);
     void Command1_Click(); // choose a picture
@@ -87,10 +87,6 @@ public:
     void myCheck();
     int myJunni();
 
-    // Whether a drop at this point of the client area lands on the window's background or on the preview.
-    bool acceptsDropAt(const QPoint& pos) const;
-    void routeDrop(const QPoint& pos, const QMimeData* data);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -100,9 +96,9 @@ private:
     void createMenus();
     void connectEvents();
     void setTabOrder();
+    void addSizeEntries(int first, int last); // Combo1's entries first..last, "3×3" for entry 0
     void paintTileFaces();
-    void layOutNewGame();
-    bool shuffle(); // false when the window closed meanwhile
+    bool shuffle(const std::vector<int>& moves); // false when the window closed meanwhile
     void loadDroppedPicture(const std::optional<QString>& path);
     // Loads a picture into the holder, or reports that it cannot be shown; false when the window went
     // meanwhile.
@@ -113,22 +109,20 @@ private:
     void runWhenIdle(std::function<void()> command);
     void runPending();
     std::vector<platform::PictureBox*> tileSpan(int count) const;
+    // Label1's caption for a clock text "mm:ss".
+    static QString clockCaption(const std::string& shown);
 
     std::unique_ptr<platform::UniformSource> m_random;
     std::unique_ptr<platform::Clock> m_clock;
     std::unique_ptr<platform::SoundPlayer> m_sound;
 
-    // Game state.
-    engine::Board m_board;
-    std::chrono::milliseconds myStartTime{0}; // steady-clock moment the running game began
-    bool myPlaying = false;
-    bool myBusy = false;      // a player's move is being carried out
-    bool myShuffling = false; // Start is shuffling
-    bool myClosed = false;    // the window was closed while a loop was running
-    int mySlideSteps = 0;
+    // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing
+    // (myPlaying), a player's move under way (myBusy), its start time and clock.
+    engine::Game m_game;
+    bool myClosed = false;  // the window was closed while a loop was running
+    bool m_loading = false; // a picture is being decoded
     std::chrono::milliseconds m_slideDuration;
     int m_lastSlideFrames = 0;
-    std::int64_t m_finishedSeconds = 0; // the true elapsed time of the game just solved
     std::vector<std::function<void()>> m_pending;
 
     // Controls, in creation order.
@@ -155,6 +149,4 @@ private:
     std::array<QAction*, 8> M32x{}; // M321..M328
     QAction* Mstart = nullptr;
     QAction* Mhv = nullptr;
-
-    friend class FormSurface;
 };

@@ -1,6 +1,8 @@
 // Pictures: the preview, choosing a picture with the dialog and by dropping a file.
+#include "engine/rules.h"
 #include "pictures/painting.h"
 #include "pictures/selection.h"
+#include "platform/background.h"
 #include "platform/dialogs.h"
 #include "platform/picturebox.h"
 #include "ufmain.h"
@@ -36,23 +38,10 @@ void UFMain::Command1_Click() {
             return;
         }
         myPic();
-        myPlaying = false;
-        Label1->setText(QStringLiteral("経過時間　00:00"));
+        m_game.stop();
+        Label1->setText(clockCaption(engine::clockText(0)));
+        runPending();
     });
-}
-
-bool UFMain::acceptsDropAt(const QPoint& pos) const {
-    const QWidget* target = m_surface->childAt(pos);
-    // The painted panels and the clock label are the window's background; the preview takes drops itself.
-    return target == nullptr || target == Label1 || target == Picture2;
-}
-
-void UFMain::routeDrop(const QPoint& pos, const QMimeData* data) {
-    if (m_surface->childAt(pos) == Picture2) {
-        Picture2_OLEDragDrop(data);
-    } else {
-        Form_OLEDragDrop(data);
-    }
 }
 
 void UFMain::Form_OLEDragDrop(const QMimeData* data) {
@@ -71,17 +60,28 @@ void UFMain::Picture2_OLEDragDrop(const QMimeData* data) {
 
 bool UFMain::takePicture(const std::optional<QString>& path) {
     QPointer<UFMain> alive(this);
-    platform::Picture loaded = path ? pictures::loadPicture(*path) : platform::Picture();
+    platform::Picture loaded;
+    if (path) {
+        // A big photo decodes on a worker thread: the window keeps painting and ticking meanwhile, and the
+        // player's input waits in turn (isBusy) until the new picture is in place.
+        m_loading = true;
+        loaded = platform::runServingEvents([file = *path] { return pictures::loadPicture(file); });
+        if (alive.isNull()) {
+            return false;
+        }
+        m_loading = false;
+    }
     if (!loaded.isEmpty()) {
         Picture0 = std::move(loaded);
-        return true;
+        return !myClosed;
     }
     showUnreadablePicture(); // the previous picture stays
-    return !alive.isNull();
+    return !alive.isNull() && !myClosed;
 }
 
 void UFMain::loadDroppedPicture(const std::optional<QString>& path) {
     if (takePicture(path)) {
         myPic();
+        runPending();
     }
 }

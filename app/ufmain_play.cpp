@@ -1,10 +1,10 @@
-// Playing: Start and the shuffle, the tile slide, clicks and keys, the solved test and the clock.
+// Playing: Start and the shuffle, the tile slide, clicks and keys, the solved test and the clock. The game
+// decides (engine::Game); this file asks it, animates what it answers and shows the result.
 #include "engine/rules.h"
 #include "pictures/painting.h"
 #include "platform/dialogs.h"
 #include "platform/pacedloop.h"
 #include "platform/picturebox.h"
-#include "platform/rounding.h"
 #include "ufmain.h"
 #include "widgets.h"
 
@@ -32,19 +32,18 @@ std::vector<platform::PictureBox*> UFMain::tileSpan(int count) const {
     return {Picture1.begin(), Picture1.begin() + count};
 }
 
+// myShokika (初期化, lays the tiles out): every tile box of the game at its home place, shown; the last tile
+// of the grid hidden together with every unused box.
 void UFMain::myShokika() {
-    const int n = m_board.myGridN;
-    engine::myShokika(m_board);
-    int k = 0;
-    for (; k < n * n; ++k) {
-        const engine::TilePlace place = engine::homePlace(k, n, m_board.myTileSize);
-        Picture1[static_cast<std::size_t>(k)]->setGeometryTwips(place.left, place.top, place.side,
-                                                                place.side);
-        Picture1[static_cast<std::size_t>(k)]->setVisible(true);
+    const engine::Layout layout = m_game.layout();
+    const std::size_t count = layout.places.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const engine::TilePlace& place = layout.places[k];
+        Picture1[k]->setGeometryTwips(place.left, place.top, place.side, place.side);
+        Picture1[k]->setVisible(true);
     }
-    // The last tile of the grid is hidden together with every unused box.
-    for (int i = k - 1; i < engine::kTileCount; ++i) {
-        Picture1[static_cast<std::size_t>(i)]->setVisible(false);
+    for (std::size_t i = count - 1; i < Picture1.size(); ++i) {
+        Picture1[i]->setVisible(false);
     }
 }
 
@@ -52,65 +51,45 @@ void UFMain::paintTileFaces() {
     if (Picture0.isEmpty()) {
         return;
     }
-    const int n = m_board.myGridN;
-    pictures::paintPieces(tileSpan(n * n), Picture0, n, m_board.myTileSize);
+    const engine::Layout layout = m_game.layout();
+    pictures::paintPieces(tileSpan(static_cast<int>(layout.places.size())), Picture0, layout);
     if (Check1->isChecked()) {
         pictures::overlayNumbers(tileSpan(engine::kTileCount));
     }
 }
 
 void UFMain::Command2_Click() {
-    if (myShuffling) {
+    if (m_game.shuffling()) {
         return; // a Start during the shuffle would only repeat what is under way
     }
     runWhenIdle([this] {
         QPointer<UFMain> alive(this);
-        myShuffling = true;
-        layOutNewGame();
-        if (!shuffle() || alive.isNull()) {
+        if (Picture0.isEmpty()) {
+            pictures::numberBoxes(tileSpan(engine::kTileCount));
+        }
+        const std::vector<int> moves =
+            m_game.start(engine::gridForEntry(Combo1->currentIndex()), [this] { return m_random->next(); });
+        myShokika();
+        paintTileFaces();
+        if (!shuffle(moves) || alive.isNull()) {
             return; // the window closed meanwhile
         }
         Picture2->setVisible(false);
         Text1->setFocus();
-        myStartTime = m_clock->steady();
-        myPlaying = true;
-        myShuffling = false;
+        m_game.begin(m_clock->steady());
         runPending();
     });
 }
 
-void UFMain::layOutNewGame() {
-    if (Picture0.isEmpty()) {
-        pictures::numberBoxes(tileSpan(engine::kTileCount));
-    }
-    m_board.myGridN = static_cast<std::int16_t>(engine::gridForEntry(Combo1->currentIndex()));
-    m_board.myTileSize = engine::tilePitch(m_board.myGridN);
-    myShokika();
-    paintTileFaces();
-    m_board.myBlankX = static_cast<std::int16_t>(m_board.myGridN - 1);
-    m_board.myBlankY = static_cast<std::int16_t>(m_board.myGridN - 1);
-}
-
-bool UFMain::shuffle() {
+bool UFMain::shuffle(const std::vector<int>& moves) {
     QPointer<UFMain> alive(this);
     // Every move still yields, so clock ticks and input are served; but the board's hundreds of jumps are not
     // painted one by one (they would cost ten times the rest of Start): the client area repaints once after.
     m_surface->setUpdatesEnabled(false);
-    const int n = m_board.myGridN;
-    const int count = engine::shuffleCount(m_random->next(), n);
-    int previous = engine::kNone;
-    for (int counter = 1; counter <= count;) {
-        const int d = engine::shuffleDirection(m_random->next());
-        if (engine::isOpposite(d, previous)) {
-            continue;
-        }
-        const bool moved = myMove(d, m_board.myTileSize, false);
+    for (const int d : moves) {
+        myMove(d, m_game.board().myTileSize, false);
         if (alive.isNull() || myClosed) {
             return false;
-        }
-        if (moved) {
-            previous = d;
-            ++counter;
         }
     }
     m_surface->setUpdatesEnabled(true);
@@ -118,18 +97,18 @@ bool UFMain::shuffle() {
 }
 
 bool UFMain::myMove(int myD, int mySTP, bool mySound) {
-    if (engine::isRefused(m_board, myD)) {
+    const std::optional<engine::Move> move = m_game.moveFor(myD);
+    if (!move) {
         return false;
     }
-    const engine::Cell from = engine::movingCell(m_board, myD);
-    const int t = m_board.myBoard[from.x][from.y];
-    platform::PictureBox* box = Picture1[static_cast<std::size_t>(t)];
+    platform::PictureBox* box = Picture1[static_cast<std::size_t>(move->tile)];
     const bool vertical = engine::slidesVertically(myD);
     const int sign = engine::slideSign(myD);
+    const int pitch = m_game.board().myTileSize;
     const int p0 = vertical ? box->topTwips() : box->leftTwips();
     auto setCoordinate = [&](int value) { vertical ? box->setTopTwips(value) : box->setLeftTwips(value); };
 
-    const std::vector<int> frames = engine::frameOffsets(myD, m_board.myTileSize, mySTP);
+    const std::vector<int> frames = engine::frameOffsets(myD, pitch, mySTP);
     QPointer<UFMain> alive(this);
     // A player's slide takes the same time whatever the grid size, every frame shown; a shuffle move only
     // yields.
@@ -140,77 +119,77 @@ bool UFMain::myMove(int myD, int mySTP, bool mySound) {
         setCoordinate(p0 + sign * i);
         ++m_lastSlideFrames;
         if (!loop.yield() || myClosed) {
-            if (!alive.isNull()) {
-                setCoordinate(p0 + sign * m_board.myTileSize); // a closed window still leaves a whole board
-                engine::applyMove(m_board, myD);
-            }
-            return !alive.isNull();
+            break; // the window closed: the move still completes, so the board stays whole
         }
     }
-    setCoordinate(p0 + sign * m_board.myTileSize);
-    engine::applyMove(m_board, myD);
-    if (mySound) {
-        m_sound->play(platform::programFolder() + QStringLiteral("/move.wav"));
+    if (alive.isNull()) {
+        return false;
+    }
+    setCoordinate(p0 + sign * pitch);
+    m_game.apply(*move);
+    if (mySound && !myClosed) {
+        m_sound->play(platform::moveSoundPath());
     }
     return true;
 }
 
 void UFMain::Picture1_Click(int index) {
-    if (!myPlaying || isBusy()) {
+    if (m_loading) {
+        m_pending.push_back([this, index] { Picture1_Click(index); }); // after the picture, in turn
+        return;
+    }
+    if (!m_game.takesInput()) {
         return;
     }
     QPointer<UFMain> alive(this);
-    myBusy = true;
-    const int d = engine::clickToDirection(m_board, index);
+    m_game.setBusy(true);
+    const int d = m_game.directionForClick(index);
     if (d != engine::kNone) {
-        myMove(d, platform::nearest(double(m_board.myTileSize) / mySlideSteps), true);
+        myMove(d, m_game.playerStep(), true);
     }
     if (alive.isNull() || myClosed) {
         return;
     }
     myCheck();
-    myBusy = false;
+    m_game.setBusy(false);
     Text1->setFocus();
     runPending();
 }
 
-void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
-    if (!myPlaying || isBusy()) {
+void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
+    if (m_loading) {
+        m_pending.push_back([this, keyCode, shift] { Text1_KeyDown(keyCode, shift); });
+        return;
+    }
+    if (!m_game.takesInput()) {
         return;
     }
     QPointer<UFMain> alive(this);
-    myBusy = true;
+    m_game.setBusy(true);
     const int d = engine::keyToDirection(keyCode);
     if (d != engine::kNone) {
-        myMove(d, engine::playerStep(m_board.myTileSize), true);
+        myMove(d, m_game.playerStep(), true);
     }
     if (alive.isNull() || myClosed) {
         return;
     }
     myCheck();
-    myBusy = false;
+    m_game.setBusy(false);
     runPending();
 }
 
 void UFMain::myCheck() {
-    if (!engine::isSolved(m_board)) {
+    if (!m_game.finishIfSolved(m_clock->steady())) {
         return;
     }
-    myPlaying = false;
-    m_finishedSeconds =
-        std::chrono::duration_cast<std::chrono::seconds>(m_clock->steady() - myStartTime).count();
-    const int n = m_board.myGridN;
-    Picture1[static_cast<std::size_t>(n * n - 1)]->setVisible(true);
+    Picture1[static_cast<std::size_t>(m_game.missingTile())]->setVisible(true);
     platform::messageBox(this, {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
                                 platform::MessageIcon::Information, platform::MessageButtons::Ok});
     handOverToRanking();
 }
 
 void UFMain::Timer1_Timer() {
-    if (!myPlaying) {
-        return;
+    if (const std::optional<std::string> shown = m_game.tick(m_clock->steady())) {
+        Label1->setText(clockCaption(*shown));
     }
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(m_clock->steady() - myStartTime);
-    Label1->setText(QStringLiteral("経過時間　") +
-                    QString::fromStdString(engine::clockText(elapsed.count())));
 }

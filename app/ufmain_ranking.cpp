@@ -3,16 +3,15 @@
 #include "ranking/ufrankinput.h"
 #include "ufmain.h"
 
-#include <QLabel>
-
 // myJunni (順位, the place a time earns): the place the game just solved earns for its size, or 6 for none.
 // The size is that of the game played, which the size list no longer shows if the player changed it
 // meanwhile.
 int UFMain::myJunni() {
     using namespace ranking;
     Module1::myRankLoad();
-    const std::optional<QString> time = rankableTime(Label1->text(), m_finishedSeconds);
-    const int place = time ? placeFor(Module1::tables, m_board.myGridN, *time) : kNoPlace;
+    const std::optional<std::string> time = m_game.rankedTime();
+    const int place =
+        time ? placeFor(Module1::tables, m_game.gridSize(), QString::fromStdString(*time)) : kNoPlace;
     if (place != kNoPlace) {
         Module1::RankNo = static_cast<std::int16_t>(place);
     }
@@ -23,9 +22,9 @@ void UFMain::handOverToRanking() {
     if (myJunni() == ranking::kNoPlace) {
         return;
     }
-    const int n = m_board.myGridN;
+    const int n = m_game.gridSize();
     UFRankInput::Entry entry{n, QString::fromStdString(engine::sizeText(n)),
-                             *ranking::rankableTime(Label1->text(), m_finishedSeconds),
+                             QString::fromStdString(m_game.rankedTime().value_or(std::string())),
                              ranking::Module1::RankNo};
     // The dialog asks for the date only at OK, when this window may already be gone.
     QPointer<UFMain> owner(this);

@@ -47,9 +47,7 @@ UFVer::UFVer() {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("バージョン情報"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixelsRounded(kClientWidth), platform::twipsToPixelsRounded(kClientHeight));
+    platform::makeFixedDialog(this, kClientWidth, kClientHeight);
     createControls();
 }
 

@@ -3,14 +3,14 @@
 
 #include "platform/keys.h"
 #include "platform/twips.h"
-#include "ufmain.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
+#include <algorithm>
 
-FormSurface::FormSurface(UFMain* owner, QWidget* parent) : QWidget(parent), m_owner(owner) {
+FormSurface::FormSurface(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
     setAutoFillBackground(true);
 }
@@ -35,15 +35,24 @@ void FormSurface::mousePressEvent(QMouseEvent* event) {
 
 void FormSurface::mouseReleaseEvent(QMouseEvent* event) {
     if (m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        m_owner->Form_Click();
+        emit clicked();
     }
     m_pressed = false;
 }
 
 // Qt offers a drop over a child that takes no drops to this widget, so the refusal over controls that are
 // not drop targets (tiles, buttons, the size box, the check box, the frame) is made here.
+std::optional<const QWidget*> FormSurface::dropTargetAt(const QPoint& pos) const {
+    const QWidget* child = childAt(pos);
+    if (child == nullptr ||
+        std::find(m_dropTargets.begin(), m_dropTargets.end(), child) != m_dropTargets.end()) {
+        return child;
+    }
+    return std::nullopt;
+}
+
 void FormSurface::dragEnterEvent(QDragEnterEvent* event) {
-    if (m_owner->acceptsDropAt(event->position().toPoint())) {
+    if (dropTargetAt(event->position().toPoint())) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -51,7 +60,7 @@ void FormSurface::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void FormSurface::dragMoveEvent(QDragMoveEvent* event) {
-    if (m_owner->acceptsDropAt(event->position().toPoint())) {
+    if (dropTargetAt(event->position().toPoint())) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -59,13 +68,13 @@ void FormSurface::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void FormSurface::dropEvent(QDropEvent* event) {
-    const QPoint pos = event->position().toPoint();
-    if (!m_owner->acceptsDropAt(pos)) {
+    const std::optional<const QWidget*> target = dropTargetAt(event->position().toPoint());
+    if (!target) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    m_owner->routeDrop(pos, event->mimeData());
+    emit dropped(*target, event->mimeData());
 }
 
 void KeySink::keyPressEvent(QKeyEvent* event) {

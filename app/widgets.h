@@ -1,14 +1,14 @@
-// The main window's own small widgets: the client area that paints the rounded panels and takes clicks
-// and drops, and the off-screen text box that receives the keyboard.
+// The main window's own small widgets: the client area that paints the rounded panels and reports clicks
+// and drops on its background, and the off-screen text box that receives the keyboard.
 #pragma once
 
 #include <QColor>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRect>
 #include <QWidget>
+#include <optional>
 #include <vector>
-
-class UFMain;
 
 struct RoundedPanel {
     QRect twips; // left, top, width, height
@@ -18,9 +18,16 @@ struct RoundedPanel {
 class FormSurface : public QWidget {
     Q_OBJECT
 public:
-    FormSurface(UFMain* owner, QWidget* parent);
+    explicit FormSurface(QWidget* parent);
     void addPanel(RoundedPanel panel) { m_panels.push_back(panel); }
     const std::vector<RoundedPanel>& panels() const { return m_panels; }
+    // Drops are taken over the background and over these children; over any other child they are refused.
+    void setDropTargets(std::vector<const QWidget*> targets) { m_dropTargets = std::move(targets); }
+
+signals:
+    void clicked();
+    // target: the child the drop landed on, or nullptr for the background itself.
+    void dropped(const QWidget* target, const QMimeData* data);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,8 +38,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    UFMain* m_owner;
+    // The drop target at pos: the background (nullptr) or one of the targets; nothing elsewhere.
+    std::optional<const QWidget*> dropTargetAt(const QPoint& pos) const;
+
     std::vector<RoundedPanel> m_panels;
+    std::vector<const QWidget*> m_dropTargets;
     bool m_pressed = false;
 };
 

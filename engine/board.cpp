@@ -1,7 +1,7 @@
 // The rules of the board: pure functions over the game's state value.
 #include "board.h"
 
-#include "platform/rounding.h"
+#include "rounding.h"
 
 #include <sstream>
 
@@ -13,15 +13,14 @@ std::string sizeText(int n) {
 }
 
 std::int16_t tilePitch(int n) {
-    return static_cast<std::int16_t>(platform::nearest(double(kBoardSpan) / n));
+    return static_cast<std::int16_t>(nearest(double(kBoardSpan) / n));
 }
 
 Cell homeCell(int k, int n) {
     return {k % n, k / n};
 }
 
-TilePlace homePlace(int k, int n, int pitch) {
-    const Cell c = homeCell(k, n);
+TilePlace cellPlace(Cell c, int pitch) {
     return {c.x * pitch + kBoardOrigin, c.y * pitch + kBoardOrigin, pitch - kTileGap};
 }
 

@@ -56,9 +56,11 @@ constexpr int gridForEntry(int entryIndex) {
 std::string sizeText(int n);
 // Tile pitch: 6015 / N to the nearest twip, halves to even (6015 / 6 gives 1002).
 std::int16_t tilePitch(int n);
-// Where tile box k stands when it is home, for grid n and pitch.
-TilePlace homePlace(int k, int n, int pitch);
+// The home cell of tile k: (k mod N, k div N).
 Cell homeCell(int k, int n);
+// Where a tile box standing in cell c is placed, for the tile pitch: the board's origin plus whole pitches,
+// each box a gap narrower than the pitch.
+TilePlace cellPlace(Cell c, int pitch);
 
 // myShokika (初期化, lays the tiles out): the home arrangement in the N x N corner; cells outside keep their
 // values.

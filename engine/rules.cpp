@@ -1,22 +1,22 @@
 // Shuffle draws, input mapping and the clock text.
 #include "rules.h"
 
-#include "platform/rounding.h"
+#include "rounding.h"
 
 #include <cstdio>
 
 namespace engine {
 
 int shuffleCount(double r, int n) {
-    return platform::nearest(r * n * n * 5 + 100);
+    return nearest(r * n * n * 5 + 100);
 }
 
 int shuffleDirection(double r) {
-    return platform::nearest(r * 3 + 1);
+    return nearest(r * 3 + 1);
 }
 
 int playerStep(int tileSize) {
-    return platform::nearest(double(tileSize) / kSlideSteps);
+    return nearest(double(tileSize) / kSlideSteps);
 }
 
 int keyToDirection(int keyCode) {

@@ -21,15 +21,13 @@ void paintPreview(platform::PictureBox& box, const platform::Picture& picture) {
     box.paintPicture(picture, QRectF(0, 0, kPreviewSide, kPreviewSide), QRectF(0, 0, side, side));
 }
 
-void paintPieces(Boxes boxes, const platform::Picture& picture, int n, int tileSize) {
-    const double q = pieceSide(picture, n);
-    int k = 0;
-    for (int r = 0; r < n; ++r) {
-        for (int c = 0; c < n; ++c, ++k) {
-            platform::PictureBox& box = *boxes[static_cast<std::size_t>(k)];
-            box.clear();
-            box.paintPicture(picture, QRectF(0, 0, tileSize, tileSize), QRectF(c * q, r * q, q, q));
-        }
+void paintPieces(Boxes boxes, const platform::Picture& picture, const engine::Layout& layout) {
+    const double q = pieceSide(picture, layout.n);
+    const double t = layout.pitch;
+    for (std::size_t k = 0; k < layout.cells.size() && k < boxes.size(); ++k) {
+        const engine::Cell c = layout.cells[k];
+        boxes[k]->clear();
+        boxes[k]->paintPicture(picture, QRectF(0, 0, t, t), QRectF(c.x * q, c.y * q, q, q));
     }
 }
 

@@ -2,6 +2,7 @@
 // at the picture's top-left, and the numbers printed over the tiles.
 #pragma once
 
+#include "engine/game.h"
 #include "platform/picture.h"
 
 #include <QString>
@@ -15,7 +16,7 @@ namespace pictures {
 
 using Boxes = std::span<platform::PictureBox* const>;
 
-inline constexpr int kPreviewSide = 6015; // twips: the square is stretched to this in the preview
+inline constexpr int kPreviewSide = engine::kBoardSpan; // twips: the square is stretched over the board
 
 // The side of the source square: half the picture's longer side in HiMetric, taken as a length in twips.
 // Converted back to the picture's extent that is 127/144 of the longer side, and it reaches past the
@@ -26,8 +27,8 @@ double pieceSide(const platform::Picture& picture, int n);
 
 // The preview: clear the box and stretch the source square over 6015 x 6015 twips.
 void paintPreview(platform::PictureBox& box, const platform::Picture& picture);
-// The pieces: box k gets the piece of cell (k mod N, k div N), stretched to the tile pitch from its corner.
-void paintPieces(Boxes boxes, const platform::Picture& picture, int n, int tileSize);
+// The pieces: box k gets the piece of tile k's home cell, stretched to the tile pitch from its corner.
+void paintPieces(Boxes boxes, const platform::Picture& picture, const engine::Layout& layout);
 // The numbers over painted pieces: white bold at (40, 40), then black regular at (50, 50), 12 points.
 void overlayNumbers(Boxes boxes);
 // The numbers alone, when no picture is held: printed at (50, 50) as the box stands, without clearing.

@@ -1,9 +1,10 @@
-// A nested event loop ended by a precise timer waits for each step's moment; raw processEvents() would
-// spin a core and starve the clock timer.
+// Waiting for each step's moment happens in place, by processing events until a precise timer has fired:
+// raw processEvents() without a wait would spin a core and starve the clock timer, and a nested
+// QEventLoop::exec() would discard a quit already posted (the last window closed during the step), leaving
+// the program running with no window.
 #include "pacedloop.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTimer>
 
 namespace platform {
@@ -25,9 +26,15 @@ bool PacedLoop::yield() {
     const qint64 due = m_total.count() * std::min(m_done, m_steps) / m_steps;
     const qint64 wait = due - m_clock.elapsed();
     if (wait >= 1) {
-        QEventLoop loop;
-        QTimer::singleShot(std::chrono::milliseconds(wait), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
+        bool reached = false;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [&reached] { reached = true; });
+        timer.start(std::chrono::milliseconds(wait));
+        while (!reached && !m_guard.isNull()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
     }
     return !m_guard.isNull();
 }

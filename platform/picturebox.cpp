@@ -33,7 +33,15 @@ void PictureBox::setGeometryTwips(int left, int top, int width, int height) {
     m_width = width;
     m_height = height;
     setGeometry(twipsRect(left, top, width, height));
-    ensureBacking(); // a hidden box gets its resize event only when shown; its drawing must not wait for that
+    keepBackingInSize(); // a hidden box gets its resize event only when shown
+}
+
+void PictureBox::keepBackingInSize() {
+    // A box never drawn on has nothing to keep: its backing image is made at its first drawing or painting,
+    // so the hundred tile boxes cost no memory before the first game.
+    if (!m_backing.isNull()) {
+        ensureBacking();
+    }
 }
 
 void PictureBox::setLeftTwips(int left) {
@@ -69,7 +77,7 @@ void PictureBox::ensureBacking() {
 }
 
 void PictureBox::resizeEvent(QResizeEvent*) {
-    ensureBacking();
+    keepBackingInSize();
 }
 
 void PictureBox::clear() {

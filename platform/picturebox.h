@@ -55,6 +55,7 @@ protected:
 
 private:
     void ensureBacking();
+    void keepBackingInSize();
     QFont printFont() const;
 
     Border m_border;

@@ -29,4 +29,8 @@ QString programFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
+QString moveSoundPath() {
+    return programFolder() + QStringLiteral("/move.wav");
+}
+
 } // namespace platform

@@ -57,5 +57,7 @@ std::unique_ptr<SoundPlayer> makeSystemSound();
 
 // The folder the running program lives in, where it keeps its sound and ranking.
 QString programFolder();
+// The move sound beside the program: tile slides and the ranking lists play it.
+QString moveSoundPath();
 
 } // namespace platform

@@ -1,5 +1,7 @@
-// Window placement.
+// Window placement and frames.
 #include "windows.h"
+
+#include "twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -13,6 +15,13 @@ bool canPlaceWindows() {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 } // namespace
+
+void makeFixedDialog(QWidget* window, int widthTwips, int heightTwips) {
+    window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint);
+    window->setFixedSize(twipsToPixelsRounded(widthTwips), twipsToPixelsRounded(heightTwips));
+}
 
 void centreOnScreenOnce(QWidget* window) {
     if (window->property("centred").toBool()) {

@@ -17,7 +17,6 @@ namespace ranking {
 namespace {
 
 constexpr const char* kCodePage = "windows-31j"; // code page 932 with the Microsoft extensions
-constexpr std::int64_t kHour = 3600;
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 const QByteArray kTimes = QByteArrayLiteral("\x81\x7E"); // U+00D7 in code page 932
 
@@ -132,26 +131,6 @@ QByteArray sizeHeader(int size) {
     return QByteArray::number(size) + kTimes + QByteArray::number(size);
 }
 
-bool isDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-// Seconds of a "mm:ss" text, or -1 when it is not one.
-int timeTextSeconds(const QString& text) {
-    if (text.size() != 5 || text[2] != u':' || !isDigit(text[0]) || !isDigit(text[1]) || !isDigit(text[3]) ||
-        !isDigit(text[4])) {
-        return -1;
-    }
-    const int seconds = text.mid(3, 2).toInt();
-    return seconds < 60 ? text.left(2).toInt() * 60 + seconds : -1;
-}
-
-QString timeText(std::int64_t seconds) {
-    return QStringLiteral("%1:%2")
-        .arg(seconds / 60, 2, 10, QChar(u'0'))
-        .arg(seconds % 60, 2, 10, QChar(u'0'));
-}
-
 } // namespace
 
 void readRanking(const QByteArray& bytes, Tables& tables) {
@@ -245,21 +224,6 @@ void insertEntry(Tables& tables, int size, int place, const QString& time, const
     }
     tables.RankTime[size][place] = time;
     tables.RankName[size][place] = name;
-}
-
-std::optional<QString> rankableTime(const QString& shown, std::int64_t elapsedSeconds) {
-    elapsedSeconds = std::max<std::int64_t>(elapsedSeconds, 0);
-    if (elapsedSeconds >= kHour) {
-        return std::nullopt;
-    }
-    // The clock ticks twice a second and so shows the true time or one second less; anything else is the
-    // text of an earlier game that the clock had not yet overwritten.
-    const QString last = shown.right(5);
-    const int shownSeconds = timeTextSeconds(last);
-    if (shownSeconds == elapsedSeconds || shownSeconds == elapsedSeconds - 1) {
-        return last;
-    }
-    return timeText(elapsedSeconds);
 }
 
 QString storableName(const QString& typed) {

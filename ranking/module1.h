@@ -48,9 +48,6 @@ WriteResult writeRankingFile(const QString& path, const QByteArray& bytes);
 int placeFor(const Tables& tables, int size, const QString& time);
 // Puts the entry at place, moving the lower places down one; what stood at place 5 is dropped.
 void insertEntry(Tables& tables, int size, int place, const QString& time, const QString& name);
-// The time a finished game enters the ranking with: what the clock showed, unless that is stale (a game
-// solved before the clock's first tick). A game of an hour or more gets none: "mm:ss" cannot hold it.
-std::optional<QString> rankableTime(const QString& shown, std::int64_t elapsedSeconds);
 // A typed name as the file can hold it: control characters, line breaks among them, become blanks.
 QString storableName(const QString& typed);
 // The name stored for a player who typed none: the date as "yy/mm/dd".

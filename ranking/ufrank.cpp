@@ -124,9 +124,7 @@ RankListLines rankListLines(const QByteArray& bytes) {
 UFRank::UFRank(platform::SoundPlayer& sound, QWidget* parent) : QDialog(parent), m_sound(sound) {
     setObjectName(QStringLiteral("UFRank"));
     setWindowTitle(QStringLiteral("ランキング表"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixelsRounded(kClientWidth), platform::twipsToPixelsRounded(kClientHeight));
+    platform::makeFixedDialog(this, kClientWidth, kClientHeight);
     createControls();
     Form_Load();
 }
@@ -217,7 +215,7 @@ void UFRank::Combo1_Click() {
     Sliding = true;
     do {
         m_retarget = false;
-        m_sound.play(platform::programFolder() + QStringLiteral("/move.wav"));
+        m_sound.play(platform::moveSoundPath());
         if (!slideTo(Combo1->currentIndex()) || alive.isNull()) {
             return;
         }

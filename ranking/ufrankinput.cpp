@@ -5,6 +5,7 @@
 #include "platform/colours.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
+#include "platform/windows.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -44,10 +45,7 @@ UFRankInput::UFRankInput(Entry entry, const ranking::Tables& shown, Today today)
     setObjectName(QStringLiteral("UFRankInput"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ランキング入力"));
-    // A fixed dialog frame with a close box and neither maximise nor minimise button.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(platform::twipsToPixelsRounded(kClientWidth), platform::twipsToPixelsRounded(kClientHeight));
+    platform::makeFixedDialog(this, kClientWidth, kClientHeight);
     createControls();
     showRows(shown);
     newNameBox()->setFocus();

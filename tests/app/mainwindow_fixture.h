@@ -27,6 +27,7 @@ struct Fixture {
                      std::chrono::milliseconds slide = std::chrono::milliseconds(2)) {
         if (ranking::Module1::rankingPath().startsWith(platform::programFolder())) {
             ranking::Module1::setRankingFolder(rankingFolder.path()); // unless the test chose a folder itself
+            m_ownsRankingFolder = true;
         }
         UFMain::Services services;
         services.random = random ? std::move(random) : std::make_unique<platform::ClockSeededSource>(42);
@@ -35,6 +36,14 @@ struct Fixture {
         services.slideDuration = slide;
         window = std::make_unique<UFMain>(std::move(services));
     }
+    ~Fixture() {
+        window.reset();
+        if (m_ownsRankingFolder) {
+            ranking::Module1::setRankingFolder(QString()); // the folder goes with this fixture
+        }
+    }
+    Fixture(const Fixture&) = delete;
+    Fixture& operator=(const Fixture&) = delete;
     UFMain& w() { return *window; }
     template <typename T> T* child(const char* name) {
         return window->findChild<T*>(QString::fromLatin1(name));
@@ -57,6 +66,9 @@ struct Fixture {
         image.fill(colour);
         window->setCurrentPicture(platform::rasterPictureFromImage(image));
     }
+
+private:
+    bool m_ownsRankingFolder = false;
 };
 
 // Every tile but the missing one stands at the cell the board says, and each index is there once.
@@ -75,8 +87,8 @@ inline QString boardInconsistency(const UFMain& w) {
             }
             ++seen[static_cast<std::size_t>(t)];
             const auto* box = w.tile(t);
-            if (box->leftTwips() != engine::kBoardOrigin + x * b.myTileSize ||
-                box->topTwips() != engine::kBoardOrigin + y * b.myTileSize) {
+            const engine::TilePlace place = engine::cellPlace({x, y}, b.myTileSize);
+            if (box->leftTwips() != place.left || box->topTwips() != place.top) {
                 return QStringLiteral("tile %1 stands at %2,%3 twips, not in cell %4,%5")
                     .arg(t)
                     .arg(box->leftTwips())

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -16,28 +17,18 @@ using testing::MessageRecorder;
 
 namespace {
 
-// The shuffle as the game draws it, worked out on a bare board: the successful directions in order.
+// The game's shuffle for the same draws, played through on the game alone: what the window must show.
 struct Shuffle {
     engine::Board board;
     std::vector<int> moves;
 };
-Shuffle replayShuffle(platform::UniformSource& random, int n) {
-    Shuffle s;
-    s.board.myGridN = static_cast<std::int16_t>(n);
-    s.board.myTileSize = engine::tilePitch(n);
-    engine::myShokika(s.board);
-    s.board.myBlankX = s.board.myBlankY = static_cast<std::int16_t>(n - 1);
-    const int count = engine::shuffleCount(random.next(), n);
-    int previous = 0;
-    while (int(s.moves.size()) < count) {
-        const int d = engine::shuffleDirection(random.next());
-        if (engine::isOpposite(d, previous) || engine::isRefused(s.board, d)) {
-            continue;
-        }
-        engine::applyMove(s.board, d);
-        s.moves.push_back(d);
-        previous = d;
+Shuffle drawnShuffle(platform::UniformSource& random, int n) {
+    engine::Game game;
+    Shuffle s{{}, game.start(n, [&random] { return random.next(); })};
+    for (const int d : s.moves) {
+        game.apply(*game.moveFor(d));
     }
+    s.board = game.board();
     return s;
 }
 
@@ -75,25 +66,6 @@ void typeIntoSizeBox(Fixture& f) {
 class TestPlay : public QObject {
     Q_OBJECT
 private slots:
-    void theProgramEndsWhenClosedDuringASlide() {
-        QObject scope; // timers armed here die with the test
-        // First of all the cases: the main loop runs once per process, before any window has closed.
-        // As the program runs it: the main loop must return once the only window closes mid-slide.
-        Fixture f(std::make_unique<platform::ClockSeededSource>(19), 400ms);
-        UFMain& w = f.w();
-        QVERIFY(f.showAndStart());
-        bool slideReturned = false;
-        QTimer::singleShot(0, &scope, [&] {
-            QTimer::singleShot(50, &scope, [&] { w.close(); });
-            QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
-            slideReturned = true;
-        });
-        QTimer::singleShot(5000, &scope,
-                           [] { QCoreApplication::exit(1); }); // a hang fails instead of waiting
-        QCOMPARE(QCoreApplication::exec(), 0);
-        QVERIFY(slideReturned);
-    }
-
     void startShufflesAsDrawn_data() {
         QTest::addColumn<int>("n");
         QTest::addColumn<quint64>("seed");
@@ -106,9 +78,7 @@ private slots:
         QFETCH(quint64, seed);
         Fixture f(std::make_unique<platform::ClockSeededSource>(seed));
         platform::ClockSeededSource same(seed);
-        const Shuffle expected = replayShuffle(same, n);
-        QVERIFY(int(expected.moves.size()) >= 100 && int(expected.moves.size()) <= 100 + 5 * n * n);
-        QVERIFY(expected.moves.front() == engine::kFromAbove || expected.moves.front() == engine::kFromLeft);
+        const Shuffle expected = drawnShuffle(same, n);
         f.selectSize(n);
         f.w().Command2_Click();
         QCOMPARE(text(f.w().board()), text(expected.board));
@@ -125,8 +95,8 @@ private slots:
     void startTwiceShufflesFromHome() {
         Fixture f(std::make_unique<platform::ClockSeededSource>(5));
         platform::ClockSeededSource same(5);
-        replayShuffle(same, 5);
-        const Shuffle second = replayShuffle(same, 5);
+        drawnShuffle(same, 5);
+        const Shuffle second = drawnShuffle(same, 5);
         f.w().Command2_Click();
         f.w().Command2_Click();
         QCOMPARE(text(f.w().board()), text(second.board));
@@ -136,7 +106,7 @@ private slots:
         Fixture f(std::make_unique<platform::ClockSeededSource>(11));
         MessageRecorder messages;
         platform::ClockSeededSource same(11);
-        const Shuffle shuffle = replayShuffle(same, 3);
+        const Shuffle shuffle = drawnShuffle(same, 3);
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -471,7 +441,7 @@ private slots:
         int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(14));
         platform::ClockSeededSource same(14);
-        const Shuffle expected = replayShuffle(same, 5);
+        const Shuffle expected = drawnShuffle(same, 5);
         QTimer::singleShot(0, &scope, [&] {
             ++fired;
             f.w().Command2_Click();
@@ -513,6 +483,48 @@ private slots:
         QCOMPARE(int(messages.asked().size()), 1); // the drop carried no file
         QVERIFY(w.isPlaying());                    // a drop leaves the game running
         QVERIFY(f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QCOMPARE(testing::boardInconsistency(w), QString());
+    }
+
+    // A big picture decodes while the window goes on: the clock ticks, and a key pressed meanwhile is neither
+    // lost nor applied before the picture is in place.
+    void inputDuringAPictureLoadWaitsItsTurn() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.jpg"));
+        QImage big(4000, 3000, QImage::Format_RGB32);
+        for (int y = 0; y < big.height(); ++y) {
+            std::fill_n(reinterpret_cast<QRgb*>(big.scanLine(y)), big.width(), qRgb(y % 256, 90, 160));
+        }
+        QVERIFY(big.save(path, "JPG", 90));
+
+        Fixture f(std::make_unique<platform::ClockSeededSource>(31));
+        UFMain& w = f.w();
+        QVERIFY(f.showAndStart());
+        const int d = w.board().myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
+        engine::Game expected(w.board());
+        expected.apply(*expected.moveFor(d));
+        int ticksWhileLoading = 0;
+        bool boardKeptDuringLoad = true;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, &w, [&] {
+            if (!w.isBusy()) {
+                return;
+            }
+            if (++ticksWhileLoading == 1) {
+                QTest::keyClick(f.text1(), testing::keyFor(d));
+            }
+            boardKeptDuringLoad = boardKeptDuringLoad && text(w.board()) != text(expected.board());
+        });
+        ticker.start(1);
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(path)});
+        w.Form_OLEDragDrop(&drop);
+        QTRY_COMPARE(w.currentPicture().width(), 4000 * 2540.0 / 96);
+        QTRY_COMPARE(text(w.board()), text(expected.board()));
+        ticker.stop();
+        QVERIFY(ticksWhileLoading > 0);
+        QVERIFY(boardKeptDuringLoad);
+        QCOMPARE(f.sound.m_played->size(), 1); // the key's slide, after the picture
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 

@@ -39,7 +39,7 @@ private slots:
         QFETCH(int, pitch);
         QFETCH(int, span);
         QCOMPARE(int(tilePitch(n)), pitch);
-        const TilePlace last = homePlace(n * n - 1, n, pitch);
+        const TilePlace last = cellPlace(homeCell(n * n - 1, n), pitch);
         QCOMPARE(last.side, pitch - kTileGap);
         QCOMPARE(last.left + last.side - kBoardOrigin, span);
         // The board never reaches past the preview's right edge at 6255.
@@ -48,7 +48,7 @@ private slots:
 
     void layoutOfThree() {
         const Board b = solved(3);
-        const TilePlace four = homePlace(4, 3, b.myTileSize);
+        const TilePlace four = cellPlace(homeCell(4, 3), b.myTileSize);
         QCOMPARE(four.left, 2245);
         QCOMPARE(four.top, 2245);
         QCOMPARE(four.side, 1985);

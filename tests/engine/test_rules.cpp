@@ -1,7 +1,7 @@
 // The formulas: shuffle count and direction at their cut points, the key map, clicks, the clock text,
 // rounding.
+#include "engine/rounding.h"
 #include "engine/rules.h"
-#include "platform/rounding.h"
 
 #include <QTest>
 #include <cmath>
@@ -12,14 +12,14 @@ class TestRules : public QObject {
     Q_OBJECT
 private slots:
     void nearestHalvesToEven() {
-        QCOMPARE(platform::nearest(2.5), 2);
-        QCOMPARE(platform::nearest(3.5), 4);
-        QCOMPARE(platform::nearest(-2.5), -2);
-        QCOMPARE(platform::nearest(-3.5), -4);
-        QCOMPARE(platform::nearest(2.4999999), 2);
-        QCOMPARE(platform::nearest(2.5000001), 3);
-        QCOMPARE(platform::nearest(1002.5), 1002);
-        QCOMPARE(platform::nearest(601.5), 602);
+        QCOMPARE(engine::nearest(2.5), 2);
+        QCOMPARE(engine::nearest(3.5), 4);
+        QCOMPARE(engine::nearest(-2.5), -2);
+        QCOMPARE(engine::nearest(-3.5), -4);
+        QCOMPARE(engine::nearest(2.4999999), 2);
+        QCOMPARE(engine::nearest(2.5000001), 3);
+        QCOMPARE(engine::nearest(1002.5), 1002);
+        QCOMPARE(engine::nearest(601.5), 602);
     }
 
     void shuffleCountRange() {

@@ -115,7 +115,6 @@ private slots:
     void placement_data();
     void placement();
     void insertionShiftsLowerPlacesDown();
-    void rankableTimeUsesTheClockUnlessStale();
     void emptyNameBecomesTheDate();
 
     void failedWriteKeepsTheOldFile();
@@ -400,19 +399,6 @@ void TestModule1::insertionShiftsLowerPlacesDown() {
     QVERIFY(t.RankTime == before.RankTime && t.RankName == before.RankName);
     QCOMPARE(placeFor(t, 2, QStringLiteral("00:01")), kNoPlace);
     QCOMPARE(placeFor(t, 11, QStringLiteral("00:01")), kNoPlace);
-}
-
-void TestModule1::rankableTimeUsesTheClockUnlessStale() {
-    const QString prefix = QStringLiteral("経過時間　");
-    QCOMPARE(rankableTime(prefix + "01:05", 65), QStringLiteral("01:05"));
-    QCOMPARE(rankableTime(prefix + "01:04", 65), QStringLiteral("01:04")); // the clock lags up to one tick
-    QCOMPARE(rankableTime(prefix + "07:30", 2),
-             QStringLiteral("00:02")); // the last game's time, not yet ticked
-    QCOMPARE(rankableTime(prefix + "00:00", 90), QStringLiteral("01:30"));
-    QCOMPARE(rankableTime(prefix + "59:59", 3599), QStringLiteral("59:59"));
-    QCOMPARE(rankableTime(prefix + "00:00", 3600), std::nullopt); // an hour would show as a better time
-    QCOMPARE(rankableTime(prefix + "02:03", 3723), std::nullopt);
-    QCOMPARE(rankableTime(QString(), 5), QStringLiteral("00:05"));
 }
 
 void TestModule1::emptyNameBecomesTheDate() {

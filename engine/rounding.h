@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace platform {
+namespace engine {
 
 // Written out rather than std::nearbyint, which would silently follow whatever rounding mode is in force.
 inline std::int32_t nearest(double v) {
@@ -19,4 +19,4 @@ inline std::int32_t nearest(double v) {
     return static_cast<std::int32_t>(std::fmod(f, 2.0) == 0.0 ? f : f + 1);
 }
 
-} // namespace platform
+} // namespace engine
