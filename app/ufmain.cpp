@@ -2,6 +2,7 @@
 #include "ufmain.h"
 
 #include "engine/rules.h"
+#include "pictures/painting.h"
 #include "platform/colours.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
@@ -134,7 +135,9 @@ void UFMain::createControls() {
     m_surface->addPanel({{6480, 2520, 1695, 855}, kLightGreen}); // Shape2, behind Command2
     m_surface->addPanel({{6480, 240, 1695, 2055}, kLightBlue});  // Shape1, behind Command1, Frame1, Check1
 
-    Picture0 = platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"));
+    // Decoded no larger than the screen shows it: the first frame waits for this.
+    Picture0 = platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"),
+                                           pictures::neededLongSide(devicePixelRatioF()));
 
     Label1 = new QLabel(clockCaption(engine::clockText(0)), form);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -65,7 +65,10 @@ bool UFMain::takePicture(const std::optional<QString>& path) {
         // A big photo decodes on a worker thread: the window keeps painting and ticking meanwhile, and the
         // player's input waits in turn (isBusy) until the new picture is in place.
         m_loading = true;
-        loaded = platform::runServingEvents([file = *path] { return pictures::loadPicture(file); });
+        loaded =
+            platform::runServingEvents([file = *path, side = pictures::neededLongSide(devicePixelRatioF())] {
+                return pictures::loadPicture(file, side);
+            });
         if (alive.isNull()) {
             return false;
         }

@@ -23,8 +23,7 @@ void UFMain::handOverToRanking() {
         return;
     }
     const int n = m_game.gridSize();
-    UFRankInput::Entry entry{n, QString::fromStdString(engine::sizeText(n)),
-                             QString::fromStdString(m_game.rankedTime().value_or(std::string())),
+    UFRankInput::Entry entry{n, QString::fromStdString(m_game.rankedTime().value_or(std::string())),
                              ranking::Module1::RankNo};
     // The dialog asks for the date only at OK, when this window may already be gone.
     QPointer<UFMain> owner(this);

@@ -2,6 +2,9 @@
 #include "painting.h"
 
 #include "platform/picturebox.h"
+#include "platform/twips.h"
+
+#include <cmath>
 
 namespace pictures {
 
@@ -13,6 +16,11 @@ double sourceSide(const platform::Picture& picture) {
 double pieceSide(const platform::Picture& picture, int n) {
     const double s = picture.width() > picture.height() ? picture.width() : picture.height();
     return (s / n) * 0.5;
+}
+
+int neededLongSide(double devicePixelRatio) {
+    const double previewPixels = platform::twipsToPixels(kPreviewSide) * devicePixelRatio;
+    return static_cast<int>(std::ceil(previewPixels * 144 / 127));
 }
 
 void paintPreview(platform::PictureBox& box, const platform::Picture& picture) {

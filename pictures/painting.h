@@ -25,6 +25,10 @@ double sourceSide(const platform::Picture& picture);
 // The side of one of the N x N pieces: (S / N) · 0.5, in that order.
 double pieceSide(const platform::Picture& picture, int n);
 
+// The long side in pixels a raster picture needs at this device-pixel ratio: its source square (127/144 of
+// the long side) then covers the preview's device pixels one to one, and each tile face needs less.
+int neededLongSide(double devicePixelRatio);
+
 // The preview: clear the box and stretch the source square over 6015 x 6015 twips.
 void paintPreview(platform::PictureBox& box, const platform::Picture& picture);
 // The pieces: box k gets the piece of tile k's home cell, stretched to the tile pitch from its corner.

@@ -35,7 +35,7 @@ platform::Picture loadMetafile(QFile& file) {
 }
 } // namespace
 
-platform::Picture loadPicture(const QString& path) {
+platform::Picture loadPicture(const QString& path, int neededLongSide) {
     const std::unique_ptr<QFile> file = platform::openRegularFile(path);
     if (!file) {
         return {};
@@ -43,7 +43,7 @@ platform::Picture loadPicture(const QString& path) {
     if (metafileKind(*file) != metafile::Kind::None) {
         return loadMetafile(*file);
     }
-    return platform::loadRasterPicture(*file);
+    return platform::loadRasterPicture(*file, neededLongSide);
 }
 
 std::optional<QString> firstDroppedFile(const QMimeData* data) {

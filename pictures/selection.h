@@ -13,9 +13,9 @@ namespace pictures {
 // The dialog's filter: six description|patterns pairs, "all readable picture types" first.
 QString pictureFilter();
 
-// Any picture file the game can show, decided by its content: raster formats and metafiles.
-// Empty when the file cannot be shown.
-platform::Picture loadPicture(const QString& path);
+// Any picture file the game can show, decided by its content: raster formats and metafiles. A raster
+// picture is decoded no larger than neededLongSide requires. Empty when the file cannot be shown.
+platform::Picture loadPicture(const QString& path, int neededLongSide = platform::kMaxDecodedSide);
 
 // The first local file a drop carries, in the drop's own order; nothing for text or a remote address.
 std::optional<QString> firstDroppedFile(const QMimeData* data);

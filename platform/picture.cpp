@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <fcntl.h>
 #include <optional>
@@ -78,19 +79,42 @@ bool claimedSizeAcceptable(const QImageReader& reader, QSize claimed) {
     return pixels <= (scalesOnDecode ? kMaxSourcePixels : kMaxUnscaledPixels);
 }
 
-// The size a picture is decoded at: at most kMaxDecodedSide on its long side, its proportions kept, and
-// never less than a pixel on its short side (a 1 x 4097 picture scales to 1 x 4096, not to nothing).
-QSize decodedSize(QSize original) {
-    if (original.width() <= kMaxDecodedSide && original.height() <= kMaxDecodedSide) {
+// A size with its proportions kept and its long side at most longSide, never less than a pixel on its short
+// side (a 1 x 4097 picture scales to 1 x 4096, not to nothing).
+QSize boundedSize(QSize original, int longSide) {
+    if (original.width() <= longSide && original.height() <= longSide) {
         return original;
     }
-    const double scale = double(kMaxDecodedSide) / std::max(original.width(), original.height());
+    const double scale = double(longSide) / std::max(original.width(), original.height());
     return {std::max(1, int(std::lround(original.width() * scale))),
             std::max(1, int(std::lround(original.height() * scale)))};
 }
 
+// The size to decode at. A JPEG decoder scales by 1/2, 1/4 or 1/8 as it decodes, for a fraction of the work
+// of a whole decode: the smallest of those that still gives the needed long side is taken exactly, so nothing
+// is scaled again afterwards. Other formats decode whole and are scaled to the needed long side.
+QSize decodeSize(const QImageReader& reader, QSize original, int neededLongSide) {
+    const int needed = std::clamp(neededLongSide, 1, kMaxDecodedSide);
+    const int longSide = std::max(original.width(), original.height());
+    if (longSide <= needed) {
+        return original;
+    }
+    if (reader.format() == "jpeg") {
+        for (const int denominator : {8, 4, 2}) {
+            const QSize scaled((original.width() + denominator - 1) / denominator,
+                               (original.height() + denominator - 1) / denominator);
+            if (std::max(scaled.width(), scaled.height()) >= needed &&
+                original.width() / scaled.width() == denominator &&
+                original.height() / scaled.height() == denominator) {
+                return scaled;
+            }
+        }
+    }
+    return boundedSize(original, needed);
+}
+
 QImage fitWithinDecodedSide(QImage image) {
-    const QSize fitted = decodedSize(image.size());
+    const QSize fitted = boundedSize(image.size(), kMaxDecodedSide);
     if (fitted == image.size()) {
         return image;
     }
@@ -158,7 +182,7 @@ void putLittleEndian16(QByteArray& bytes, qsizetype at, int value) {
 
 // Decodes the first image of a GIF alone and places it, scaled like the whole picture, on its screen.
 // Qt's decoder would allocate the whole screen first, which for 65535 x 65535 is 16 GB.
-Picture loadGifOnLargeScreen(QIODevice& device) {
+Picture loadGifOnLargeScreen(QIODevice& device, int neededLongSide) {
     constexpr qint64 kMaxGifBytes = 128 * 1024 * 1024;
     if (!device.seek(0)) {
         return {};
@@ -181,7 +205,7 @@ Picture loadGifOnLargeScreen(QIODevice& device) {
     if (image.isNull()) {
         return {};
     }
-    const QSize canvasSize = decodedSize(layout->screen);
+    const QSize canvasSize = boundedSize(layout->screen, std::clamp(neededLongSide, 1, kMaxDecodedSide));
     const double sx = double(canvasSize.width()) / layout->screen.width();
     const double sy = double(canvasSize.height()) / layout->screen.height();
     QImage canvas(canvasSize, QImage::Format_ARGB32_Premultiplied);
@@ -197,10 +221,13 @@ Picture loadGifOnLargeScreen(QIODevice& device) {
 }
 } // namespace
 
-Picture loadRasterPicture(QIODevice& device) {
+Picture loadRasterPicture(QIODevice& device, int neededLongSide) {
     allowWholeDecodes();
     QImageReader reader(&device);
-    reader.setDecideFormatFromContent(true);
+    // A file's name says nothing to trust: its content decides, which asks every image plugin. The game's
+    // own pictures (resources, ":/...") go by their names, so that start-up loads only the decoder it uses.
+    const auto* file = qobject_cast<const QFile*>(&device);
+    reader.setDecideFormatFromContent(file == nullptr || !file->fileName().startsWith(u':'));
     reader.setAutoTransform(true);
     if (!isRasterFormat(reader.format())) {
         return {};
@@ -208,13 +235,13 @@ Picture loadRasterPicture(QIODevice& device) {
     QSize original = reader.size();
     if (!claimedSizeAcceptable(reader, original)) {
         // Some encoders write a GIF screen far larger than the picture it holds: decode the picture alone.
-        return reader.format() == "gif" ? loadGifOnLargeScreen(device) : Picture();
+        return reader.format() == "gif" ? loadGifOnLargeScreen(device, neededLongSide) : Picture();
     }
     const QImageIOHandler::Transformations transformation = reader.transformation();
     if (original.isEmpty()) {
         original = QSize(); // a header claiming no width or height says nothing; the decoded size tells
-    } else if (decodedSize(original) != original) {
-        reader.setScaledSize(decodedSize(original)); // the stored orientation: the turn comes after scaling
+    } else if (const QSize scaled = decodeSize(reader, original, neededLongSide); scaled != original) {
+        reader.setScaledSize(scaled); // in the stored orientation: the turn comes after scaling
     }
     QImage image = reader.read();
     if (image.isNull()) {
@@ -225,9 +252,9 @@ Picture loadRasterPicture(QIODevice& device) {
     return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied), extentOfPixels(extentPixels)};
 }
 
-Picture loadRasterPicture(const QString& path) {
+Picture loadRasterPicture(const QString& path, int neededLongSide) {
     const std::unique_ptr<QFile> file = openRegularFile(path);
-    return file ? loadRasterPicture(*file) : Picture();
+    return file ? loadRasterPicture(*file, neededLongSide) : Picture();
 }
 
 } // namespace platform

@@ -2,12 +2,13 @@
 // few calls that touch the disk.
 #include "module1.h"
 
-#include "platform/services.h"
+#include "engine/board.h"
+#include "rankfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -16,11 +17,10 @@ namespace ranking {
 
 namespace {
 
-constexpr const char* kCodePage = "windows-31j"; // code page 932 with the Microsoft extensions
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
-const QByteArray kTimes = QByteArrayLiteral("\x81\x7E"); // U+00D7 in code page 932
 
 QString g_folderOverride;
+const QString kFileName = QStringLiteral("/ranking.txt");
 
 bool isUsedSize(int size) {
     return size >= kFirstSize && size <= kLastSize;
@@ -127,11 +127,11 @@ private:
     std::optional<QStringEncoder> m_encoder{std::in_place, kCodePage};
 };
 
-QByteArray sizeHeader(int size) {
-    return QByteArray::number(size) + kTimes + QByteArray::number(size);
-}
-
 } // namespace
+
+QString sizeText(int size) {
+    return QString::fromStdString(engine::sizeText(size));
+}
 
 void readRanking(const QByteArray& bytes, Tables& tables) {
     readRanking(QByteArrayView(bytes), tables);
@@ -168,7 +168,7 @@ QByteArray writeRanking(const Tables& tables) {
     QByteArray bytes;
     bytes.reserve(1024);
     for (int size = kFirstSize; size <= kLastSize; ++size) {
-        bytes += sizeHeader(size) + kLineEnd;
+        bytes += encode(sizeText(size)) + kLineEnd;
         for (int place = 1; place <= kPlaces; ++place) {
             bytes += QByteArray::number(place) + ',' + encode(storableName(tables.RankTime[size][place])) +
                      ',' + encode(storableName(tables.RankName[size][place])) + kLineEnd;
@@ -184,21 +184,6 @@ QByteArray emptyRanking() {
 
 QString writeFailureTitle() {
     return QStringLiteral("保存不可通知");
-}
-
-WriteResult writeRankingFile(const QString& path, const QByteArray& bytes) {
-    // QSaveFile writes a new file beside the old one and renames it over the old only once all is written.
-    // Unbuffered, so that a write cut short (a full disk) shows in the count written: a buffered QSaveFile
-    // commits the shortened file as if all had gone well.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (file.write(bytes) == bytes.size() && file.commit()) {
-            return {};
-        }
-        file.cancelWriting();
-    }
-    return {false,
-            QStringLiteral("ランキングを保存出来ませんでした。\n%1").arg(QDir::toNativeSeparators(path))};
 }
 
 int placeFor(const Tables& tables, int size, const QString& time) {
@@ -255,36 +240,40 @@ void setRankingFolder(const QString& folder) {
 
 QString rankingPath() {
     if (!g_folderOverride.isEmpty()) {
-        return g_folderOverride + QStringLiteral("/ranking.txt");
+        return g_folderOverride + kFileName;
     }
+    const QString programFolder = QCoreApplication::applicationDirPath();
     const QString dataFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    const QString folder = rankingFolderFor(platform::programFolder(), dataFolder);
+    const QString folder = rankingFolderFor(programFolder, dataFolder);
     if (folder == dataFolder) {
         QDir().mkpath(folder);
+        adoptProgramRanking(programFolder + kFileName, dataFolder + kFileName);
     }
-    return folder + QStringLiteral("/ranking.txt");
+    return folder + kFileName;
+}
+
+std::optional<QByteArray> loadRankingBytes() {
+    const QString path = rankingPath();
+    ReadResult read = readRankingFile(path);
+    if (read.status == ReadStatus::Missing) {
+        myRankInit();
+        read = readRankingFile(path);
+        if (read.status == ReadStatus::Missing) {
+            return emptyRanking(); // a file that is not there is an empty ranking
+        }
+    }
+    if (read.status == ReadStatus::Unreadable) {
+        return std::nullopt;
+    }
+    return read.bytes;
 }
 
 bool reloadRanking() {
-    QFile file(rankingPath());
-    if (!file.exists()) {
-        myRankInit();
-        if (!file.exists()) {
-            readRanking(emptyRanking(), tables); // a file that is not there is an empty ranking
-            return true;
-        }
+    const std::optional<QByteArray> bytes = loadRankingBytes();
+    if (bytes) {
+        readRanking(*bytes, tables);
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    // Mapped rather than copied: a file of any size costs no more memory than its pages in use.
-    const qint64 size = file.size();
-    if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-        readRanking(QByteArrayView(mapped, size), tables);
-        return true;
-    }
-    readRanking(file.readAll(), tables);
-    return file.error() == QFileDevice::NoError;
+    return bytes.has_value();
 }
 
 void myRankLoad() {
@@ -297,6 +286,10 @@ WriteResult myRankInit() {
 
 WriteResult myRankRewrite() {
     return writeRankingFile(rankingPath(), writeRanking(tables));
+}
+
+EntryResult recordEntry(int size, const QString& time, const QString& name) {
+    return updateRankingFile(rankingPath(), tables, size, time, name);
 }
 
 } // namespace Module1

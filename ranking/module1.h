@@ -16,6 +16,12 @@ inline constexpr int kFirstSize = 3;
 inline constexpr int kLastSize = 10;
 inline constexpr int kPlaces = 5;
 inline constexpr int kNoPlace = kPlaces + 1; // what a time that earns none of the five places is given
+// The file's code page: 932 with the Microsoft extensions, so "～" (81 60) and "①" read as Windows wrote
+// them.
+inline constexpr char kCodePage[] = "windows-31j";
+
+// "3×3" .. "10×10" (the engine's size text): the file's section headers and the ranking windows' size texts.
+QString sizeText(int size);
 
 // Indexed [size 0..10][place 0..5]; only sizes 3..10 and places 1..5 are used.
 using RankTable = std::array<std::array<QString, kPlaces + 1>, kLastSize + 1>;
@@ -40,8 +46,19 @@ struct WriteResult {
 };
 // The title of the message box that tells the player a write failed.
 QString writeFailureTitle();
-// Replaces path with bytes in one atomic step: the old file stays whole if anything fails.
-WriteResult writeRankingFile(const QString& path, const QByteArray& bytes);
+
+// The outcome of storing a finished game's entry.
+struct EntryResult {
+    enum class Outcome {
+        Stored,     // written at place
+        Outranked,  // the file as it is now has no place for the time; nothing was written
+        Unreadable, // the file could not be read; nothing was written over it
+        NotSaved,   // the lock or the write failed; the file is as it was
+    };
+    Outcome outcome = Outcome::Stored;
+    int place = kNoPlace;
+    QString error; // NotSaved: for the player, in the program's own words
+};
 
 // The place 1..5 that time earns among the size's entries, or kNoPlace. A time equal to a stored one goes
 // below it.
@@ -63,15 +80,21 @@ inline std::int16_t RankNo = 0; // the place the last finished game earned
 
 // Reads ranking.txt into the tables; a missing file is created empty first.
 void myRankLoad();
-// The same, telling whether the tables now hold what the file holds (false: a file that exists could not be
-// read).
+// The same, telling whether the tables now hold what the file holds (false: the file could not be read, and
+// the tables are as they were).
 bool reloadRanking();
+// The bytes of ranking.txt, created empty first when it is missing; nothing when it cannot be read.
+std::optional<QByteArray> loadRankingBytes();
 // Writes ranking.txt with every slot empty.
 WriteResult myRankInit();
 // Writes ranking.txt from the tables.
 WriteResult myRankRewrite();
+// Stores a finished game's entry where its time ranks in the file as it is now: reload, place, insert and
+// rewrite as one step that no other copy of the game can come between. The tables are left holding the file.
+EntryResult recordEntry(int size, const QString& time, const QString& name);
 
-// Where ranking.txt lives: the program's folder, or the player's data folder when that cannot be written.
+// Where ranking.txt lives: the program's folder, or the player's data folder when that cannot be written
+// (which takes over the entries of a ranking left in the program's folder the first time).
 QString rankingPath();
 // Tests and the benchmark program point the ranking at a folder of their own; an empty folder restores the
 // default.

@@ -9,8 +9,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QPainter>
 #include <QPointer>
@@ -34,12 +32,6 @@ constexpr int kListHeight = 930;
 constexpr int kLinesPerSection = 1 + kPlaces; // header, then places 1..5
 // A slide to the neighbouring size takes this long; farther slides take proportionally longer.
 constexpr int kMsPerPitch = 320;
-// A real ranking file is a few kilobytes; a huge one is read only this far rather than exhaust memory.
-constexpr qint64 kMaxBytes = 1 << 20;
-
-const QStringList kSizeTexts{QStringLiteral("3×3"), QStringLiteral("4×4"),  QStringLiteral("5×5"),
-                             QStringLiteral("6×6"), QStringLiteral("7×7"),  QStringLiteral("8×8"),
-                             QStringLiteral("9×9"), QStringLiteral("10×10")};
 
 int targetLeft(int list, int selected) {
     return (list - selected) * kListPitch + kListLeft;
@@ -85,23 +77,10 @@ private:
     }
 };
 
-// The file's bytes, or nothing when it cannot be opened. A missing file is created empty first.
-std::optional<QByteArray> readRankingFile() {
-    const QString path = Module1::rankingPath();
-    if (!QFileInfo::exists(path)) {
-        // A failed write leaves no file, and the open below then fails quietly as any other open would.
-        Module1::myRankInit();
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    return file.read(kMaxBytes);
-}
 } // namespace
 
 RankListLines rankListLines(const QByteArray& bytes) {
-    QStringDecoder decode("windows-31j");
+    QStringDecoder decode(kCodePage);
     const QString text = decode(bytes);
     // CR LF as written; a lone CR or LF from an edited file also ends a line.
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
@@ -170,7 +149,7 @@ void UFRank::createControls() {
 }
 
 void UFRank::Form_Load() {
-    const std::optional<QByteArray> bytes = readRankingFile();
+    const std::optional<QByteArray> bytes = Module1::loadRankingBytes();
     if (!bytes) {
         return; // the window opens with empty lists and an empty selector
     }
@@ -178,7 +157,9 @@ void UFRank::Form_Load() {
     for (int i = 0; i < kListCount; ++i) {
         List2[static_cast<std::size_t>(i)]->addItems(lines[static_cast<std::size_t>(i)]);
     }
-    Combo1->addItems(kSizeTexts);
+    for (int size = kFirstSize; size <= kLastSize; ++size) {
+        Combo1->addItem(sizeText(size));
+    }
     Combo1->setCurrentIndex(0);
     // Queued, so that a slide never runs inside the selector's own signal: closing the window during the
     // slide would otherwise delete the selector while its own code is still on the stack.

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
@@ -23,6 +24,8 @@ constexpr int kClientHeight = 3390;
 constexpr int kRowTop = 1080;
 constexpr int kRowPitch = 360;
 constexpr int kEnter = 13;
+const QString kOutranked =
+    QStringLiteral("ランキングに登録出来ませんでした。\n名前の入力中に、より良い記録が登録されました。");
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect twips) {
     auto* label = new QLabel(text, parent);
@@ -56,7 +59,8 @@ void UFRankInput::createControls() {
                        {120, 120, 2055, 255});
     Label6 = makeLabel(this, QStringLiteral("Label6"), QStringLiteral("名前を入力して下さい。"),
                        {120, 360, 1935, 255});
-    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), QStringLiteral("3×3"), {120, 720, 855, 255});
+    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), ranking::sizeText(ranking::kFirstSize),
+                        {120, 720, 855, 255});
     const QColor buttonFace = palette().color(QPalette::Button);
     for (int i = 0; i < ranking::kPlaces; ++i) {
         const int top = kRowTop + kRowPitch * i;
@@ -92,7 +96,7 @@ void UFRankInput::showRows(const ranking::Tables& shown) {
     box->setEnabled(true);
     setBoxColour(box, QColor(255, 255, 255));
     platform::keepTextReadableOn(box, QColor(255, 255, 255), {QPalette::Text});
-    LCombo1->setText(m_entry.sizeText);
+    LCombo1->setText(ranking::sizeText(m_entry.size));
 }
 
 void UFRankInput::showOver(const QWidget* owner) {
@@ -120,26 +124,34 @@ void UFRankInput::Command1_Click() {
     if (box->text().isEmpty()) {
         box->setText(dateName(m_today()));
     }
-    // The file may have changed since the dialog opened (a clearing, another finished game): the entry goes
-    // where its time ranks now, and every other entry the file holds is kept.
-    if (!Module1::reloadRanking()) {
+    // The file may have changed since the dialog opened (a clearing, another finished game, another copy of
+    // the game): the entry goes where its time ranks now, and every other entry the file holds is kept.
+    using Outcome = EntryResult::Outcome;
+    const EntryResult result = Module1::recordEntry(m_entry.size, m_entry.time, storableName(box->text()));
+    switch (result.outcome) {
+    case Outcome::Unreadable:
         report(QStringLiteral("ランキングを読み込み出来ませんでした。\n%1").arg(Module1::rankingPath()),
-               QStringLiteral("読込不可通知"));
+               QStringLiteral("読込不可通知"), platform::MessageIcon::Stop);
+        return; // the dialog stays open, so OK can be tried again
+    case Outcome::NotSaved:
+        report(result.error, writeFailureTitle(), platform::MessageIcon::Stop);
         return;
-    }
-    const int place = placeFor(Module1::tables, m_entry.size, m_entry.time);
-    if (place != kNoPlace) {
-        insertEntry(Module1::tables, m_entry.size, place, m_entry.time, storableName(box->text()));
-        const WriteResult written = Module1::myRankRewrite();
-        if (!written.ok) {
-            report(written.error, writeFailureTitle()); // the dialog stays open, so OK can be tried again
+    case Outcome::Outranked: {
+        m_done = true; // the box below runs a loop of its own, in which OK could be pressed again
+        const QPointer<UFRankInput> alive(this);
+        report(kOutranked, QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
+        if (alive.isNull()) {
             return;
         }
+        break;
+    }
+    case Outcome::Stored:
+        break;
     }
     m_done = true;
     close();
 }
 
-void UFRankInput::report(const QString& text, const QString& title) {
-    platform::messageBox(this, {text, title, platform::MessageIcon::Stop, platform::MessageButtons::Ok});
+void UFRankInput::report(const QString& text, const QString& title, platform::MessageIcon icon) {
+    platform::messageBox(this, {text, title, icon, platform::MessageButtons::Ok});
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "module1.h"
+#include "platform/dialogs.h"
 
 #include <QDate>
 #include <QWidget>
@@ -18,10 +19,9 @@ public:
     // What the dialog enters, fixed when it opens: the main window may change, finish another game, clear the
     // ranking or close before OK is pressed.
     struct Entry {
-        int size = 0;     // grid size 3..10
-        QString sizeText; // "3×3" .. "10×10"
-        QString time;     // "mm:ss"
-        int place = 0;    // 1..5, the place the time earned when the game was finished
+        int size = 0;  // grid size 3..10
+        QString time;  // "mm:ss"
+        int place = 0; // 1..5, the place the time earned when the game was finished
     };
     using Today = std::function<QDate()>;
 
@@ -40,7 +40,7 @@ public:
 private:
     void createControls();
     void showRows(const ranking::Tables& shown);
-    void report(const QString& text, const QString& title);
+    void report(const QString& text, const QString& title, platform::MessageIcon icon);
     QLineEdit* newNameBox() const { return Text1[static_cast<std::size_t>(m_entry.place - 1)]; }
 
     Entry m_entry;

@@ -85,7 +85,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
         testing::RecordingSound sound;
         ranking::UFRank rank(sound);
-        UFRankInput entry({10, QStringLiteral("10×10"), QStringLiteral("59:59"), 1}, ranking::Tables{},
+        UFRankInput entry({10, QStringLiteral("59:59"), 1}, ranking::Tables{},
                           [] { return QDate(2004, 7, 15); });
         QList<const QWidget*> captioned;
         for (const QWidget* window : std::initializer_list<const QWidget*>{&f.w(), &rank, &entry}) {
@@ -146,8 +146,8 @@ private slots:
     }
 
     void nameBoxTextReads() {
-        auto* dialog = new UFRankInput({4, QStringLiteral("4×4"), QStringLiteral("01:23"), 1},
-                                       ranking::Tables{}, [] { return QDate(2004, 7, 15); });
+        auto* dialog = new UFRankInput({4, QStringLiteral("01:23"), 1}, ranking::Tables{},
+                                       [] { return QDate(2004, 7, 15); });
         dialog->showOver(nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("Text1_0"));

@@ -186,7 +186,12 @@ private slots:
             QVERIFY(!w.tile(i)->isVisibleTo(&w));
         }
         QVERIFY(f.child<platform::PictureBox>("Picture2")->isVisibleTo(&w));
-        QCOMPARE(w.currentPicture().image().size(), QSize(712, 1044));
+        // The built-in photo keeps its extent and is decoded at the size the preview shows it: half its
+        // pixels at ratio 1, still one or more for each of the preview's.
+        QCOMPARE(w.currentPicture().width(), 712 * 2540.0 / 96);
+        QCOMPARE(w.currentPicture().height(), 1044 * 2540.0 / 96);
+        QCOMPARE(w.currentPicture().image().size(), QSize(356, 522));
+        QVERIFY(522 * 127 / 144 >= 401 * w.devicePixelRatio());
         QCOMPARE(w.board().myGridN, 0);
     }
 
@@ -287,7 +292,7 @@ private slots:
         const double edge = 401.0 * 712 / 920.75;
         QCOMPARE(pixel(img, edge + 5, 100), QColor(Qt::white));
         QCOMPARE(pixel(img, 390, 390), QColor(Qt::white));
-        const double scale = 920.75 / 401.0;
+        const double scale = 920.75 * photo.width() / 712 / 401.0; // photo pixels per preview pixel
         for (double x : {20.0, 150.0, edge - 20}) {
             for (double y : {20.0, 200.0, 380.0}) {
                 const QColor want = meanColour(photo, x * scale, y * scale, 4 * scale);

@@ -1,6 +1,7 @@
 // The ranking file: its bytes against golden files, reading odd and broken files, placement, and writing
 // to disk without ever losing the old file.
 #include "ranking/module1.h"
+#include "ranking/rankfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,7 +111,7 @@ private slots:
     void eachEditChangesOnlyItsLine();
     void textTheFileCannotHoldIsReplaced();
     void brokenFilesReadAndRewriteWellFormed();
-    void fiftyMegabyteFilesRead();
+    void filesReadUpToTheBound();
 
     void placement_data();
     void placement();
@@ -322,26 +323,29 @@ void TestModule1::brokenFilesReadAndRewriteWellFormed() {
     QVERIFY(writeRanking(t).contains("\r\n1,?"));
 }
 
-void TestModule1::fiftyMegabyteFilesRead() {
-    // 50 MB of sections one after another: the last set is what the tables hold.
-    QByteArray many;
+void TestModule1::filesReadUpToTheBound() {
+    // Sections one after another, up to the bound: the last set is what the tables hold.
     const QByteArray copy = golden({{lineOf(8, 3), "332C30303A30312C6F6C64"}}).chopped(3); // without its "0"
-    many.reserve(50 * 1024 * 1024 + copy.size());
-    while (many.size() < 50 * 1024 * 1024) {
+    const QByteArray last = golden({{lineOf(8, 3), "332C30303A30322C6E6577"}});
+    QByteArray many;
+    while (many.size() + copy.size() + last.size() <= kMaxFileBytes) {
         many += copy;
     }
-    many += golden({{lineOf(8, 3), "332C30303A30322C6E6577"}});
+    many += last;
     writeFile(path(), many);
     Module1::myRankLoad();
     QCOMPARE(Module1::tables.RankName[8][3], QStringLiteral("new"));
     QVERIFY(Module1::myRankRewrite().ok);
-    QCOMPARE(readFile(path()), golden({{lineOf(8, 3), "332C30303A30322C6E6577"}}));
+    QCOMPARE(readFile(path()), last);
 
-    // 50 MB without a line end is one header line: nothing else is read.
-    writeFile(path(), QByteArray(50 * 1024 * 1024, 'z'));
+    // Past the bound it is no ranking file: the tables keep what they held and nothing is stored over it.
+    writeFile(path(), many + QByteArray(kMaxFileBytes + 1 - many.size(), '\n'));
     Module1::tables = filledWith(QStringLiteral("kept"));
-    Module1::myRankLoad();
+    QVERIFY(!Module1::reloadRanking());
     QCOMPARE(Module1::tables.RankName[3][1], QStringLiteral("kept"));
+    QCOMPARE(Module1::recordEntry(3, QStringLiteral("00:01"), QStringLiteral("x")).outcome,
+             EntryResult::Outcome::Unreadable);
+    QCOMPARE(QFileInfo(path()).size(), kMaxFileBytes + 1);
 }
 
 void TestModule1::placement_data() {

@@ -8,12 +8,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace ranking;
 using namespace std::chrono_literals;
@@ -56,8 +58,7 @@ UFRankInput* openEntry(
     if (place == kNoPlace) {
         return nullptr;
     }
-    auto* dialog =
-        new UFRankInput({size, QStringLiteral("%1×%1").arg(size), time, place}, Module1::tables, today);
+    auto* dialog = new UFRankInput({size, time, place}, Module1::tables, today);
     dialog->showOver(nullptr);
     return dialog;
 }
@@ -146,7 +147,8 @@ private slots:
     void enterMovesTheFocusAndASecondEnterPressesOk();
     void typedNamesAreStoredAsTheFileCanHoldThem();
     void okPlacesTheEntryInTheFileAsItIsThen();
-    void entryOutrankedMeanwhileWritesNothing();
+    void entryOutrankedMeanwhileIsToldAndWritesNothing();
+    void unreadableFileIsReportedAndNothingWritten();
     void closeBoxWritesNothing();
     void failedWriteIsReportedAndTheEntryKept();
 
@@ -270,16 +272,35 @@ void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
     QCOMPARE(sectionOf(readFile(path()), 5), (QStringList{"00:50,fast", "01:00,X", "01:30,slow", ",", ","}));
 }
 
-void TestRankInput::entryOutrankedMeanwhileWritesNothing() {
+void TestRankInput::entryOutrankedMeanwhileIsToldAndWritesNothing() {
     QPointer<UFRankInput> dialog = openEntry(8, QStringLiteral("09:00"));
     QVERIFY(dialog);
     writeRankingOf(8, {"01:00,a", "02:00,b", "03:00,c", "04:00,d", "05:00,e"});
     const QByteArray full = readFile(path());
     dialog->Command1_Click();
+    QCOMPARE(m_messages->asked().size(), std::size_t(1));
+    const platform::MessageRequest& asked = m_messages->asked().front();
+    QCOMPARE(asked.title, QStringLiteral("登録不可通知"));
+    QCOMPARE(asked.icon, platform::MessageIcon::Information);
+    QVERIFY(asked.text.startsWith(QStringLiteral("ランキングに登録出来ませんでした。")));
     flushDeletes();
     QVERIFY(dialog.isNull());
     QCOMPARE(readFile(path()), full);
-    QVERIFY(m_messages->asked().empty());
+}
+
+void TestRankInput::unreadableFileIsReportedAndNothingWritten() {
+    QPointer<UFRankInput> dialog = openEntry(5, QStringLiteral("01:00"));
+    QVERIFY(dialog);
+    // Replaced by a FIFO while the dialog is open: OK must neither hang on it nor write over it.
+    QVERIFY(QFile::remove(path()));
+    QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0644), 0);
+    dialog->Command1_Click();
+    QCOMPARE(m_messages->asked().size(), std::size_t(1));
+    QCOMPARE(m_messages->asked().front().title, QStringLiteral("読込不可通知"));
+    QCOMPARE(m_messages->asked().front().icon, platform::MessageIcon::Stop);
+    flushDeletes();
+    QVERIFY(dialog && dialog->isVisible()); // the name is still there to try again
+    QVERIFY(QFileInfo(path()).exists() && !QFileInfo(path()).isFile());
 }
 
 void TestRankInput::closeBoxWritesNothing() {
@@ -328,7 +349,7 @@ void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
     QCOMPARE(dialogs.size(), 1);
     UFRankInput* dialog = dialogs.front();
     QCOMPARE(dialog->entry().size, 3);
-    QCOMPARE(dialog->entry().sizeText, QStringLiteral("3×3"));
+    QCOMPARE(child<QLabel>(dialog, QStringLiteral("LCombo1"))->text(), QStringLiteral("3×3"));
     QCOMPARE(dialog->entry().time, QStringLiteral("01:05"));
     QCOMPARE(dialog->entry().place, 1);
     QCOMPARE(int(Module1::RankNo), 1);

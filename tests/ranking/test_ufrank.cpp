@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
 
 using ranking::UFRank;
 
@@ -186,9 +187,23 @@ private slots:
         }
     }
 
+    void unreadableFileOpensEmptyAndArrowsDoNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to /dev/zero") << "/dev/zero";
+    }
+
     void unreadableFileOpensEmptyAndArrowsDoNothing() {
-        QVERIFY(
-            QDir(m_dir->path()).mkdir(QStringLiteral("ranking.txt"))); // exists, but cannot be read as a file
+        // Each exists but is no file that can be read; none may hold the window up.
+        QFETCH(QString, kind);
+        if (kind == u"folder") {
+            QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ranking.txt")));
+        } else if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(filePath()).constData(), 0644), 0);
+        } else {
+            QVERIFY(QFile::link(kind, filePath()));
+        }
         UFRank w(m_sound);
         w.show();
         QCOMPARE(selector(w)->count(), 0);

@@ -1,0 +1,238 @@
+// ranking.txt on disk. Reads never block and never run past a bound; writes replace the file in one step
+// under a lock that every copy of the game takes, so two games finished together both keep their entries.
+#include "rankfile.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace ranking {
+
+namespace {
+
+// A file that keeps changing under the reader is given up after this many reads.
+constexpr int kReadAttempts = 3;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool sameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Reads from fd until its end or until bytes is full; the count read, or -1.
+qint64 readAll(int fd, QByteArray& bytes) {
+    qint64 total = 0;
+    while (total < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + total, static_cast<size_t>(bytes.size() - total));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        total += got;
+    }
+    return total;
+}
+
+enum class Attempt { Done, Changed };
+
+// One read of the file as it stands. The type is checked before the open, so that no FIFO or device is ever
+// opened, and again on the open file, in case the name was given to something else in between.
+Attempt readOnce(const QByteArray& path, ReadResult& result) {
+    result = {};
+    struct stat named {};
+    if (::stat(path.constData(), &named) != 0) {
+        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
+        return Attempt::Done;
+    }
+    if (!S_ISREG(named.st_mode) || named.st_size > kMaxFileBytes) {
+        return Attempt::Done;
+    }
+    // Non-blocking, so that even a FIFO put there since the check opens at once.
+    const FileDescriptor fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        opened.st_size > kMaxFileBytes) {
+        return Attempt::Done;
+    }
+    // One byte more than the file holds shows a file that grew while it was read.
+    QByteArray bytes(static_cast<qsizetype>(opened.st_size) + 1, Qt::Uninitialized);
+    const qint64 got = readAll(fd.get(), bytes);
+    if (got < 0) {
+        return Attempt::Done;
+    }
+    struct stat after {};
+    if (got != opened.st_size || ::fstat(fd.get(), &after) != 0 || !sameVersion(opened, after)) {
+        return Attempt::Changed; // written in place by another program while it was read
+    }
+    bytes.truncate(static_cast<qsizetype>(got));
+    result = {ReadStatus::Read, bytes};
+    return Attempt::Done;
+}
+
+WriteResult writeFailure(const QString& path) {
+    return {false,
+            QStringLiteral("ランキングを保存出来ませんでした。\n%1").arg(QDir::toNativeSeparators(path))};
+}
+
+// The random part QSaveFile gives its temporary file is six ASCII letters. A suffix that reads as a word
+// (all small, all capitals, or a capital and five small: "backup", "BACKUP", "Backup") may be the player's
+// own copy, and is left alone.
+bool isTemporarySuffix(QStringView suffix) {
+    if (suffix.size() != 6) {
+        return false;
+    }
+    int upper = 0;
+    for (const QChar c : suffix) {
+        if (c >= u'A' && c <= u'Z') {
+            ++upper;
+        } else if (c < u'a' || c > u'z') {
+            return false;
+        }
+    }
+    const bool capitalised = upper == 1 && suffix[0].isUpper();
+    return upper > 0 && upper < 6 && !capitalised;
+}
+
+// A rewrite killed between writing its temporary file and renaming it leaves that file behind. Only a copy
+// holding the lock writes, so whatever is left beside the file now is such a remnant.
+void removeLeftovers(const QString& path) {
+    const QFileInfo written(QFileInfo(path).canonicalFilePath());
+    const QString name = written.fileName();
+    const QDir folder = written.absoluteDir();
+    const QFileInfoList candidates =
+        folder.entryInfoList({name + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& candidate : candidates) {
+        if (!candidate.isSymLink() && candidate.isFile() &&
+            isTemporarySuffix(QStringView(candidate.fileName()).sliced(name.size() + 1))) {
+            QFile::remove(candidate.filePath());
+        }
+    }
+}
+
+// The write itself; the caller holds the lock.
+WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
+    // QSaveFile follows a link and renames its new file over the link's target: over a FIFO or a device that
+    // would replace the system's own file.
+    struct stat existing {};
+    if (::stat(QFile::encodeName(path).constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return writeFailure(path);
+    }
+    // QSaveFile writes a new file beside the old one and renames it over the old only once all is written.
+    // Unbuffered, so that a write cut short (a full disk) shows in the count written: a buffered QSaveFile
+    // commits the shortened file as if all had gone well.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (file.write(bytes) == bytes.size() && file.commit()) {
+            removeLeftovers(path);
+            return {};
+        }
+        file.cancelWriting();
+    }
+    return writeFailure(path);
+}
+
+} // namespace
+
+ReadResult readRankingFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    ReadResult result;
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        if (readOnce(native, result) == Attempt::Done) {
+            return result;
+        }
+    }
+    return {};
+}
+
+QString lockPathFor(const QString& rankingPath) {
+    return rankingPath + QStringLiteral(".lock");
+}
+
+RankingLock::RankingLock(const QString& rankingPath) : m_lock(lockPathFor(rankingPath)) {
+    m_lock.setStaleLockTime(kStaleLockAge);
+    // QLockFile's own wait sleeps 100 ms and more between tries; a rival's update is over in a millisecond
+    // or two.
+    const QDeadlineTimer deadline(kLockWait);
+    while (!(m_held = m_lock.tryLock(0))) {
+        if (m_lock.error() != QLockFile::LockFailedError || deadline.hasExpired()) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+WriteResult writeRankingFile(const QString& path, const QByteArray& bytes) {
+    const RankingLock lock(path);
+    return lock.held() ? replaceFile(path, bytes) : writeFailure(path);
+}
+
+EntryResult updateRankingFile(const QString& path, Tables& tables, int size, const QString& time,
+                              const QString& name) {
+    using Outcome = EntryResult::Outcome;
+    const RankingLock lock(path);
+    if (!lock.held()) {
+        return {Outcome::NotSaved, kNoPlace, writeFailure(path).error};
+    }
+    const ReadResult read = readRankingFile(path);
+    if (read.status == ReadStatus::Unreadable) {
+        return {Outcome::Unreadable, kNoPlace, {}};
+    }
+    readRanking(read.status == ReadStatus::Read ? read.bytes : emptyRanking(), tables);
+    const int place = placeFor(tables, size, time);
+    if (place == kNoPlace) {
+        return {Outcome::Outranked, kNoPlace, {}};
+    }
+    insertEntry(tables, size, place, time, name);
+    const WriteResult written = replaceFile(path, writeRanking(tables));
+    if (!written.ok) {
+        return {Outcome::NotSaved, place, written.error};
+    }
+    return {Outcome::Stored, place, {}};
+}
+
+void adoptProgramRanking(const QString& programRanking, const QString& dataRanking) {
+    struct stat existing {};
+    if (::lstat(QFile::encodeName(dataRanking).constData(), &existing) == 0 || errno != ENOENT) {
+        return; // the data folder has a ranking of its own already
+    }
+    const ReadResult read = readRankingFile(programRanking);
+    if (read.status != ReadStatus::Read) {
+        return;
+    }
+    Tables entries;
+    readRanking(read.bytes, entries);
+    const RankingLock lock(dataRanking);
+    if (lock.held() && !QFileInfo::exists(dataRanking)) {
+        replaceFile(dataRanking, writeRanking(entries));
+    }
+}
+
+} // namespace ranking
