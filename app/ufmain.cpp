@@ -3,6 +3,7 @@
 
 #include "engine/rules.h"
 #include "pictures/painting.h"
+#include "platform/colours.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -50,6 +51,7 @@ void fillBackground(QWidget* widget, QColor colour) {
     pal.setColor(QPalette::Button, colour);
     widget->setPalette(pal);
     widget->setAutoFillBackground(true);
+    platform::keepTextReadableOn(widget, colour, {QPalette::WindowText, QPalette::ButtonText});
 }
 } // namespace
 
@@ -144,6 +146,7 @@ void UFMain::createControls() {
     Label1 = new QLabel(clockCaption(engine::clockText(0)), form);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipsRect(6720, 3720, 1245, 165));
+    platform::keepTextReadableOn(Label1, kLightGreen, {QPalette::WindowText}); // it stands on Shape3
     // With the IPA fonts the caption is a few pixels wider than its box; it may reach into the panel's margin
     // rather than lose the last digit of the time.
     Label1->resize(std::max(Label1->width(), Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2),

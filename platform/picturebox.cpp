@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <cmath>
 
 namespace platform {
 
@@ -57,11 +58,14 @@ void PictureBox::ensureBacking() {
     const int b = borderPixels();
     const QSize inner(std::max(0, width() - 2 * b), std::max(0, height() - 2 * b));
     const qreal dpr = devicePixelRatioF();
-    if (!m_backing.isNull() && m_backing.deviceIndependentSize().toSize() == inner &&
+    // Whole device pixels, rounded up: at a fractional ratio the box shows as many as its place on the
+    // screen gives it, one fewer or more depending on where it stands.
+    const QSize device(int(std::ceil(inner.width() * dpr)), int(std::ceil(inner.height() * dpr)));
+    if (!m_backing.isNull() && m_backing.size() == device &&
         qFuzzyCompare(m_backing.devicePixelRatio(), dpr)) {
         return;
     }
-    QImage fresh(inner * dpr, QImage::Format_ARGB32_Premultiplied);
+    QImage fresh(device, QImage::Format_ARGB32_Premultiplied);
     fresh.setDevicePixelRatio(dpr);
     fresh.fill(m_background);
     if (!m_backing.isNull()) {
@@ -131,36 +135,60 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+namespace {
+// The device pixel boundary an edge lands on: rounded half up, as the toolkit rounds a widget's clip and
+// its own fills, so that neighbouring widgets share no pixel and leave none out.
+int deviceEdge(double device) {
+    return int(std::floor(device + 0.5));
+}
+} // namespace
+
+// Drawn in whole device pixels: at a fractional ratio a logical pixel is no whole number of them, and lines
+// and images placed in logical pixels would straddle, blur or leave a column unpainted. The border lines
+// are equally thick all round and the backing image is shown pixel for pixel.
 void PictureBox::paintEvent(QPaintEvent*) {
     ensureBacking();
     QPainter p(this);
-    const int b = borderPixels();
-    p.drawImage(QPointF(b, b), m_backing);
-    const QRect r = rect();
+    const QTransform toDevice = p.deviceTransform();
+    const QTransform toLogical = toDevice.inverted();
+    const QRectF exact = toDevice.mapRect(QRectF(rect()));
+    QRect area(QPoint(deviceEdge(exact.left()), deviceEdge(exact.top())),
+               QPoint(deviceEdge(exact.right()) - 1, deviceEdge(exact.bottom()) - 1));
+    const auto fill = [&](const QRect& device, const QColor& colour) {
+        p.fillRect(toLogical.mapRect(QRectF(device)), colour);
+    };
+    const int line = std::max(1, int(std::lround(devicePixelRatioF())));
+    // A border line: its top and left in one colour, its bottom and right (drawn over the corners) in
+    // another.
+    const auto frame = [&](const QColor& topLeft, const QColor& bottomRight) {
+        fill(QRect(area.left(), area.top(), area.width(), line), topLeft);
+        fill(QRect(area.left(), area.top(), line, area.height()), topLeft);
+        fill(QRect(area.left(), area.bottom() - line + 1, area.width(), line), bottomRight);
+        fill(QRect(area.right() - line + 1, area.top(), line, area.height()), bottomRight);
+        area.adjust(line, line, -line, -line);
+    };
+    const QPalette& pal = palette();
     switch (m_border) {
     case Border::FlatSingle:
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawRect(r.adjusted(0, 0, -1, -1));
+        frame(pal.color(QPalette::WindowText), pal.color(QPalette::WindowText));
         break;
     case Border::Sunken3D:
         // Two bevels: shadow and dark shadow on the top and left, light and highlight on the bottom and
         // right.
-        p.setPen(palette().color(QPalette::Mid));
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(palette().color(QPalette::Light));
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
-        p.setPen(palette().color(QPalette::Shadow));
-        p.drawLine(r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1));
-        p.drawLine(r.topLeft() + QPoint(1, 1), r.bottomLeft() + QPoint(1, -1));
-        p.setPen(palette().color(QPalette::Midlight));
-        p.drawLine(r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1));
-        p.drawLine(r.topRight() + QPoint(-1, 1), r.bottomRight() + QPoint(-1, -1));
+        frame(pal.color(QPalette::Mid), pal.color(QPalette::Light));
+        frame(pal.color(QPalette::Shadow), pal.color(QPalette::Midlight));
         break;
     case Border::None:
         break;
     }
+    if (area.isEmpty()) {
+        return;
+    }
+    const QRect shown(area.topLeft(), area.size().boundedTo(m_backing.size()));
+    if (shown != area) {
+        fill(area, m_background);
+    }
+    p.drawImage(toLogical.mapRect(QRectF(shown)), m_backing, QRectF(QPointF(0, 0), QSizeF(shown.size())));
 }
 
 } // namespace platform

@@ -1,11 +1,20 @@
+// Window placement and frames.
 #include "windows.h"
 
 #include "twips.h"
 
+#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
 namespace platform {
+
+namespace {
+// Wayland lets the compositor place windows; a position the program asks for is ignored.
+bool canPlaceWindows() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+} // namespace
 
 void makeFixedDialog(QWidget* window, int widthTwips, int heightTwips) {
     window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -19,6 +28,9 @@ void centreOnScreenOnce(QWidget* window) {
         return;
     }
     window->setProperty("centred", true);
+    if (!canPlaceWindows()) {
+        return;
+    }
     if (const QScreen* s = window->screen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(s->availableGeometry().center());

@@ -10,6 +10,7 @@ namespace platform {
 void makeFixedDialog(QWidget* window, int widthTwips, int heightTwips);
 
 // Centres a window on its screen the first time it is shown; later showings keep where the player put it.
+// Wayland leaves the placement of windows to the compositor, so there the compositor's place is taken.
 void centreOnScreenOnce(QWidget* window);
 
 } // namespace platform

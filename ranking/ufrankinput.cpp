@@ -2,6 +2,7 @@
 // which stores the entry at the place it earns in the file as the file is at that moment.
 #include "ufrankinput.h"
 
+#include "platform/colours.h"
 #include "platform/dialogs.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -94,6 +95,7 @@ void UFRankInput::showRows(const ranking::Tables& shown) {
     QLineEdit* box = newNameBox();
     box->setEnabled(true);
     setBoxColour(box, QColor(255, 255, 255));
+    platform::keepTextReadableOn(box, QColor(255, 255, 255), {QPalette::Text});
     LCombo1->setText(ranking::sizeText(m_entry.size));
 }
 

@@ -1,5 +1,7 @@
-// At a device-pixel ratio of 2 the preview, the tile faces and the numbers keep the detail of device pixels,
-// not of logical pixels blown up.
+// At device-pixel ratios of 2 and fractional ones (1.25, 1.5, 1.75: ctest runs this program at each) the
+// preview, the tile faces and the numbers keep the detail of device pixels, not of logical pixels blown up,
+// and the tiles meet as laid out: no gap or overlap beyond the designed one.
+#include "application.h"
 #include "pictures/painting.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
@@ -9,11 +11,64 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <cmath>
 
 namespace {
+// The ratio this run was started with; 2 unless ctest asked for another.
+double ratio() {
+    return qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                                        : 2.0;
+}
+
+// The window as it paints itself at this ratio, in device pixels. (The offscreen screen's own grab
+// returns only the window's logical size.)
+QImage onScreen(QWidget& window) {
+    QTest::qWait(50); // let the repaints after a start settle
+    QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    shot.setDevicePixelRatio(1);
+    if (qEnvironmentVariableIsSet("DUMP_SHOT")) {
+        shot.save(qEnvironmentVariable("DUMP_SHOT"));
+    }
+    return shot;
+}
+
+// The device pixel boundary a widget's edge at a logical position lands on: rounded half up, as the
+// toolkit rounds a widget's clip.
+int deviceEdge(double logical) {
+    return int(std::floor(logical * ratio() + 0.5));
+}
+
+enum class Kind { Face, Border, Gap };
+
+// What a pixel between two plain red tile faces is: face, border (the window text colour) or anything else.
+Kind kindOf(QRgb pixel, QRgb border) {
+    if (qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60) {
+        return Kind::Face;
+    }
+    return pixel == border ? Kind::Border : Kind::Gap;
+}
+
+// Runs of kinds along a line of pixels, as "F12 B2 G2 B2 F12".
+QString runsOf(const std::vector<Kind>& line) {
+    QString out;
+    for (std::size_t i = 0; i < line.size();) {
+        std::size_t j = i;
+        while (j < line.size() && line[j] == line[i]) {
+            ++j;
+        }
+        out += (out.isEmpty() ? QString() : QStringLiteral(" ")) +
+               QLatin1Char(line[i] == Kind::Face     ? 'F'
+                           : line[i] == Kind::Border ? 'B'
+                                                     : 'G') +
+               QString::number(j - i);
+        i = j;
+    }
+    return out;
+}
 
 QImage plain(const QImage& image) {
     QImage out = image.convertToFormat(QImage::Format_RGB32);
@@ -59,9 +114,10 @@ QImage reference(const platform::Picture& picture, const QRectF& sourcePixels, d
 // picture region, and it is much closer to it than the same region at logical-pixel detail would be.
 void verifySharp(const platform::PictureBox& box, const QImage& full, QSize compared) {
     const QImage& backing = box.backing();
-    QCOMPARE(backing.devicePixelRatio(), 2.0);
+    QCOMPARE(backing.devicePixelRatio(), ratio());
     const QSize inner = box.size() - QSize(2, 2) * box.borderPixels();
-    QCOMPARE(backing.size(), inner * 2);
+    QCOMPARE(backing.size(),
+             QSize(int(std::ceil(inner.width() * ratio())), int(std::ceil(inner.height() * ratio()))));
     const double sharp = difference(backing, full, compared);
     const double blurred = difference(halfResolution(full), full, compared);
     QVERIFY2(blurred > 2.0, qPrintable(QStringLiteral("region without fine detail: %1").arg(blurred)));
@@ -81,6 +137,10 @@ private slots:
     void tileFacesAreSharp_data();
     void tileFacesAreSharp();
     void numbersAreSharp();
+    void tilesMeetAsLaidOut_data();
+    void tilesMeetAsLaidOut();
+    void facesShownPixelForPixel();
+    void clockCaptionWhole();
 
 private:
     void startGame(int sizeEntry, bool numbers);
@@ -88,7 +148,7 @@ private:
 };
 
 void TestHiDpi::initTestCase() {
-    QCOMPARE(qApp->devicePixelRatio(), 2.0);
+    QCOMPARE(qApp->devicePixelRatio(), ratio());
 }
 
 void TestHiDpi::init() {
@@ -99,7 +159,7 @@ void TestHiDpi::init() {
     m_window = std::make_unique<UFMain>(std::move(services));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QCOMPARE(m_window->devicePixelRatioF(), 2.0);
+    QCOMPARE(m_window->devicePixelRatioF(), ratio());
 }
 
 void TestHiDpi::cleanup() {
@@ -119,7 +179,7 @@ void TestHiDpi::previewIsSharp() {
     const platform::Picture& picture = m_window->currentPicture();
     const double side = pictures::sourceSide(picture);
     const QRectF source = picture.sourcePixels(QRectF(0, 0, side, side));
-    const double deviceSide = platform::twipsToPixels(pictures::kPreviewSide) * 2;
+    const double deviceSide = platform::twipsToPixels(pictures::kPreviewSide) * ratio();
     const QImage full = reference(picture, source, deviceSide);
     // Only the part the picture covers: past its narrow side the preview is plain white either way.
     const double covered = picture.image().width() / source.width();
@@ -146,7 +206,7 @@ void TestHiDpi::tileFacesAreSharp() {
     const platform::Picture& picture = m_window->currentPicture();
     const double q = pictures::pieceSide(picture, n);
     const QRectF source = picture.sourcePixels(QRectF((tile % n) * q, (tile / n) * q, q, q));
-    const double deviceSide = platform::twipsToPixels(m_window->board().myTileSize) * 2;
+    const double deviceSide = platform::twipsToPixels(m_window->board().myTileSize) * ratio();
     const QImage full = reference(picture, source, deviceSide);
     const platform::PictureBox& box = *m_window->tile(tile);
     verifySharp(box, full, box.backing().size());
@@ -181,10 +241,118 @@ void TestHiDpi::numbersAreSharp() {
              qPrintable(QStringLiteral("number detail %1, half-res %2").arg(detail).arg(softDetail)));
 }
 
+void TestHiDpi::tilesMeetAsLaidOut_data() {
+    QTest::addColumn<int>("sizeEntry");
+    QTest::newRow("3x3") << 0;
+    QTest::newRow("5x5") << 2;
+    QTest::newRow("7x7") << 4;
+    QTest::newRow("10x10") << 7;
+}
+
+// Between the plain faces of neighbouring tiles the screen shows border, gap, border and nothing else: no
+// face pixel strays past its border, no border is missing or doubled, and the gap is the laid-out one.
+void TestHiDpi::tilesMeetAsLaidOut() {
+    QFETCH(int, sizeEntry);
+    QImage red(300, 300, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    m_window->setCurrentPicture(platform::rasterPictureFromImage(red));
+    startGame(sizeEntry, false);
+    const engine::Board& b = m_window->board();
+    const QImage shot = onScreen(*m_window);
+    const QRgb border = m_window->tile(0)->palette().color(QPalette::WindowText).rgb();
+    const int n = b.myGridN;
+    const int thickness = std::max(1, int(std::lround(ratio())));
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            for (const bool across : {true, false}) {
+                const int x2 = across ? x + 1 : x;
+                const int y2 = across ? y : y + 1;
+                const bool blank =
+                    (x == b.myBlankX && y == b.myBlankY) || (x2 == b.myBlankX && y2 == b.myBlankY);
+                if (x2 >= n || y2 >= n || blank) {
+                    continue;
+                }
+                const QWidget* first = m_window->tile(b.myBoard[x][y]);
+                const QWidget* second = m_window->tile(b.myBoard[x2][y2]);
+                const QRect a(first->mapTo(m_window.get(), QPoint(0, 0)), first->size());
+                const QRect c(second->mapTo(m_window.get(), QPoint(0, 0)), second->size());
+                std::vector<Kind> line;
+                const int from = deviceEdge(across ? a.center().x() : a.center().y());
+                const int to = deviceEdge(across ? c.center().x() : c.center().y());
+                const int at = deviceEdge(across ? a.center().y() : a.center().x());
+                for (int k = from; k < to; ++k) {
+                    line.push_back(kindOf(across ? shot.pixel(k, at) : shot.pixel(at, k), border));
+                }
+                const int laidOutGap = across ? c.left() - a.right() - 1 : c.top() - a.bottom() - 1;
+                const QString runs = runsOf(line);
+                const QStringList parts = runs.split(u' ');
+                const QString where =
+                    QStringLiteral("cells %1,%2 and %3,%4: %5").arg(x).arg(y).arg(x2).arg(y2).arg(runs);
+                QVERIFY2(parts.size() == 5 && parts[0][0] == u'F' && parts[1][0] == u'B' &&
+                             parts[2][0] == u'G' && parts[3][0] == u'B' && parts[4][0] == u'F',
+                         qPrintable(where));
+                QVERIFY2(parts[1].mid(1).toInt() == thickness && parts[3].mid(1).toInt() == thickness,
+                         qPrintable(where));
+                QVERIFY2(std::abs(parts[2].mid(1).toInt() - laidOutGap * ratio()) <= 1.0, qPrintable(where));
+            }
+        }
+    }
+}
+
+// The screen shows each tile's face as its backing image holds it, pixel for pixel: nothing resampled.
+void TestHiDpi::facesShownPixelForPixel() {
+    startGame(2, true);
+    const QImage shot = onScreen(*m_window);
+    for (const int t : {0, 6, 12, 23}) {
+        const platform::PictureBox& box = *m_window->tile(t);
+        const QImage face = plain(box.backing());
+        const QPoint origin = box.mapTo(m_window.get(), QPoint(0, 0));
+        const int left = deviceEdge(origin.x()) + std::max(1, int(std::lround(ratio())));
+        const int top = deviceEdge(origin.y()) + std::max(1, int(std::lround(ratio())));
+        const int right = deviceEdge(origin.x() + box.width()) - std::max(1, int(std::lround(ratio())));
+        const int bottom = deviceEdge(origin.y() + box.height()) - std::max(1, int(std::lround(ratio())));
+        int differing = 0;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) {
+                differing += shot.pixel(x, y) != face.pixel(x - left, y - top) ? 1 : 0;
+            }
+        }
+        QVERIFY2(differing == 0,
+                 qPrintable(QStringLiteral("tile %1: %2 pixels differ").arg(t).arg(differing)));
+    }
+}
+
+// The clock's caption stands whole in its label: its strokes reach as far as the caption's advance and
+// stop short of the label's last device column, which would cut them.
+void TestHiDpi::clockCaptionWhole() {
+    auto* clock = m_window->findChild<QLabel*>(QStringLiteral("Label1"));
+    const QImage shot = onScreen(*m_window);
+    const QPoint origin = clock->mapTo(m_window.get(), QPoint(0, 0));
+    const int left = deviceEdge(origin.x());
+    const int right = deviceEdge(origin.x() + clock->width()); // one past the label's last column
+    const QRgb panel = QColor(192, 255, 192).rgb();
+    int inkEnd = left;
+    for (int y = deviceEdge(origin.y()); y < deviceEdge(origin.y() + clock->height()); ++y) {
+        for (int x = left; x < right; ++x) {
+            if (shot.pixel(x, y) != panel) {
+                inkEnd = std::max(inkEnd, x + 1);
+            }
+        }
+    }
+    const double advance = QFontMetricsF(clock->font()).horizontalAdvance(clock->text()) * ratio();
+    QVERIFY2(inkEnd < right,
+             qPrintable(QStringLiteral("strokes up to the label's edge (%1)").arg(right - left)));
+    QVERIFY2(inkEnd - left >= advance - 3 * ratio(),
+             qPrintable(QStringLiteral("strokes end at %1 of %2").arg(inkEnd - left).arg(advance)));
+}
+
 int main(int argc, char* argv[]) {
-    // Before the application exists, so every screen and window reports twice the device pixels.
-    qputenv("QT_SCALE_FACTOR", "2");
+    // Before the application exists, so every screen and window reports the device pixels of that ratio.
+    if (!qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        qputenv("QT_SCALE_FACTOR", "2");
+    }
     QApplication app(argc, argv);
+    setupApplication(app); // the game's own interface font, whose captions must stay whole
     TestHiDpi test;
     return QTest::qExec(&test, argc, argv);
 }

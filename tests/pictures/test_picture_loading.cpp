@@ -82,6 +82,23 @@ QByteArray fixtureFile(const char* name) {
     return f.readAll();
 }
 
+// A JPEG with an EXIF block whose only entry is the orientation, placed right after the start marker.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
+    QByteArray tiff("MM\x00\x2A\x00\x00\x00\x08", 8);          // big-endian, first directory at 8
+    tiff += QByteArray("\x00\x01", 2);                         // one entry
+    tiff += QByteArray("\x01\x12\x00\x03\x00\x00\x00\x01", 8); // orientation, SHORT, one value
+    tiff += char(0);
+    tiff += char(orientation);
+    tiff += QByteArray(2, '\0');
+    tiff += QByteArray(4, '\0'); // no next directory
+    const QByteArray body = QByteArray("Exif\x00\x00", 6) + tiff;
+    const int length = int(body.size()) + 2;
+    QByteArray segment("\xFF\xE1", 2);
+    segment += char(length >> 8);
+    segment += char(length & 0xFF);
+    return jpeg.left(2) + segment + body + jpeg.mid(2);
+}
+
 // Replaces the metafile helper with a shell script for the life of this object.
 class FakeHelper {
 public:
@@ -255,6 +272,90 @@ private slots:
         QCOMPARE(p.image().size(), QSize(4096, 3072));
         QCOMPARE(p.width(), 8000 * kPixel);
         QCOMPARE(p.height(), 6000 * kPixel);
+    }
+
+    // A phone's photo is stored as the sensor saw it, with an EXIF orientation saying how to turn it: it
+    // comes out upright, and its extent is that of the upright picture. Stored: red left, blue right.
+    void exifOrientation_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QSize>("decoded");
+        QTest::addColumn<QSize>("upright");
+        QTest::addColumn<QString>("redSide");
+        QTest::newRow("6, turned right") << 6 << QSize(40, 20) << QSize(20, 40) << QSize(20, 40) << "top";
+        QTest::newRow("8, turned left") << 8 << QSize(40, 20) << QSize(20, 40) << QSize(20, 40) << "bottom";
+        QTest::newRow("3, upside down") << 3 << QSize(40, 20) << QSize(40, 20) << QSize(40, 20) << "right";
+        QTest::newRow("6, decoded scaled")
+            << 6 << QSize(4200, 3000) << QSize(2926, 4096) << QSize(3000, 4200) << "top";
+    }
+    void exifOrientation() {
+        QFETCH(int, orientation);
+        QFETCH(QSize, stored);
+        QFETCH(QSize, decoded);
+        QFETCH(QSize, upright);
+        QFETCH(QString, redSide);
+        const QImage photo = redBlueHalves(stored.width(), stored.height(), QImage::Format_RGB888);
+        const QString path = writeFile(m_dir, QStringLiteral("phone.jpg"),
+                                       withExifOrientation(encoded(photo, "JPG"), orientation));
+        const platform::Picture p = pictures::loadPicture(path);
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.image().size(), decoded);
+        QCOMPARE(p.width(), upright.width() * kPixel);
+        QCOMPARE(p.height(), upright.height() * kPixel);
+        const QImage& image = p.image();
+        const int w = image.width();
+        const int h = image.height();
+        const QColor first = redSide == u"top"      ? image.pixelColor(w / 2, h / 4)
+                             : redSide == u"bottom" ? image.pixelColor(w / 2, h * 3 / 4)
+                                                    : image.pixelColor(w * 3 / 4, h / 2);
+        const QColor second = redSide == u"top"      ? image.pixelColor(w / 2, h * 3 / 4)
+                              : redSide == u"bottom" ? image.pixelColor(w / 2, h / 4)
+                                                     : image.pixelColor(w / 4, h / 2);
+        QVERIFY2(near(first, Qt::red), qPrintable(first.name()));
+        QVERIFY2(near(second, Qt::blue), qPrintable(second.name()));
+    }
+
+    // Pictures whose short side would scale below a pixel keep one pixel there.
+    void thinPictures_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("png 1 x 4097") << QSize(1, 4097) << QByteArray("PNG") << QSize(1, 4096);
+        QTest::newRow("png 65535 x 2") << QSize(65535, 2) << QByteArray("PNG") << QSize(4096, 1);
+        // BMP decodes whole, then shrinks.
+        QTest::newRow("bmp 1 x 4097") << QSize(1, 4097) << QByteArray("BMP") << QSize(1, 4096);
+        QTest::newRow("bmp 9000 x 1") << QSize(9000, 1) << QByteArray("BMP") << QSize(4096, 1);
+    }
+    void thinPictures() {
+        QFETCH(QSize, size);
+        QFETCH(QByteArray, format);
+        QFETCH(QSize, decoded);
+        QImage thin(size, QImage::Format_RGB32);
+        thin.fill(QColor(0, 0, 255));
+        const platform::Picture p = pictures::loadPicture(
+            writeFile(m_dir, QStringLiteral("thin.") + QString::fromLatin1(format), encoded(thin, format)));
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.image().size(), decoded);
+        QCOMPARE(p.width(), size.width() * kPixel);
+        QCOMPARE(p.height(), size.height() * kPixel);
+        QVERIFY(near(p.image().pixelColor(0, 0), Qt::blue));
+    }
+
+    // A GIF whose screen (30000 x 30000) is far larger than its picture (400 x 100 at 15000, 15000, red left,
+    // blue right): the picture is decoded alone and stands where it belongs on the scaled screen.
+    void gifOnALargeScreen() {
+        const platform::Picture p = pictures::loadPicture(
+            writeFile(m_dir, QStringLiteral("screen.gif"), fixtureFile("large-screen.gif")));
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.width(), 30000 * kPixel);
+        QCOMPARE(p.height(), 30000 * kPixel);
+        const QImage& image = p.image();
+        QCOMPARE(image.size(), QSize(4096, 4096));
+        // 400 x 100 scaled by 4096/30000 is about 55 x 14 pixels, from (2048, 2048).
+        QVERIFY(near(image.pixelColor(2048 + 13, 2048 + 7), Qt::red));
+        QVERIFY(near(image.pixelColor(2048 + 41, 2048 + 7), Qt::blue));
+        QCOMPARE(qAlpha(image.pixel(1000, 1000)), 0);
+        QCOMPARE(qAlpha(image.pixel(2048 + 27, 2048 + 20)), 0);
     }
 
     // Headers claiming billions of pixels are refused from the header; the decoder never sees them.

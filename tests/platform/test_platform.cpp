@@ -1,4 +1,5 @@
 // The platform layer: picture boxes and their backing images, picture regions, keys, the paced loop, dialogs.
+#include "platform/colours.h"
 #include "platform/dialogs.h"
 #include "platform/keys.h"
 #include "platform/pacedloop.h"
@@ -156,25 +157,60 @@ private slots:
         QCOMPARE(clicks.count(), 1);
     }
 
+    // Events as the platforms deliver them: X11 and Wayland carry the XKB keycode (evdev + 8) as the scan
+    // code and the produced symbol as the key, so Shift+2 arrives as "@" on a US layout.
     void virtualKeys_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
+        QTest::addColumn<quint32>("scanCode");
+        QTest::addColumn<quint32>("keysym");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<int>("code");
-        QTest::newRow("left") << int(Qt::Key_Left) << 0 << 37;
-        QTest::newRow("down") << int(Qt::Key_Down) << 0 << 40;
-        QTest::newRow("shift+up") << int(Qt::Key_Up) << int(Qt::ShiftModifier) << 38;
-        QTest::newRow("keypad 4 (NumLock on)") << int(Qt::Key_4) << int(Qt::KeypadModifier) << 100;
-        QTest::newRow("keypad 4 (NumLock off)") << int(Qt::Key_Left) << int(Qt::KeypadModifier) << 37;
-        QTest::newRow("top-row 8") << int(Qt::Key_8) << 0 << 56;
-        QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 81;
-        QTest::newRow("other") << int(Qt::Key_Escape) << 0 << 0;
+        const int shift = Qt::ShiftModifier;
+        const int keypad = Qt::KeypadModifier;
+        QTest::newRow("left") << int(Qt::Key_Left) << 0 << 113u << 0xff51u << "" << 37;
+        QTest::newRow("down") << int(Qt::Key_Down) << 0 << 116u << 0xff54u << "" << 40;
+        QTest::newRow("shift+up") << int(Qt::Key_Up) << shift << 111u << 0xff52u << "" << 38;
+        QTest::newRow("top-row 8") << int(Qt::Key_8) << 0 << 17u << 0x38u << "8" << 56;
+        QTest::newRow("top-row 0") << int(Qt::Key_0) << 0 << 19u << 0x30u << "0" << 48;
+        QTest::newRow("shift+2, US layout") << int(Qt::Key_At) << shift << 11u << 0x40u << "@" << 50;
+        QTest::newRow("shift+4, US layout") << int(Qt::Key_Dollar) << shift << 13u << 0x24u << "$" << 52;
+        QTest::newRow("shift+6, US layout") << int(Qt::Key_AsciiCircum) << shift << 15u << 0x5eu << "^" << 54;
+        QTest::newRow("shift+8, US layout") << int(Qt::Key_Asterisk) << shift << 17u << 0x2au << "*" << 56;
+        QTest::newRow("shift+2, Japanese layout")
+            << int(Qt::Key_QuoteDbl) << shift << 11u << 0x22u << "\"" << 50;
+        QTest::newRow("2 on a French layout") << int(Qt::Key_Eacute) << 0 << 11u << 0xe9u << "\u00e9" << 50;
+        QTest::newRow("keypad 4, NumLock on") << int(Qt::Key_4) << keypad << 83u << 0xffb4u << "4" << 100;
+        QTest::newRow("keypad 4, NumLock off") << int(Qt::Key_Left) << keypad << 83u << 0xff96u << "" << 37;
+        QTest::newRow("shift+keypad 8, NumLock on")
+            << int(Qt::Key_Up) << keypad << 80u << 0xff97u << "" << 38;
+        QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 24u << 0x71u << "q" << 81;
+        QTest::newRow("minus beside the digits") << int(Qt::Key_Minus) << 0 << 20u << 0x2du << "-" << 0;
+        QTest::newRow("other") << int(Qt::Key_Escape) << 0 << 9u << 0xff1bu << "" << 0;
+        // Synthetic events, and the offscreen platform, carry no scan code: the key decides.
+        QTest::newRow("synthetic top-row 8") << int(Qt::Key_8) << 0 << 0u << 0u << "8" << 56;
+        QTest::newRow("synthetic keypad 2") << int(Qt::Key_2) << keypad << 0u << 0u << "2" << 98;
     }
     void virtualKeys() {
         QFETCH(int, key);
         QFETCH(int, modifiers);
+        QFETCH(quint32, scanCode);
+        QFETCH(quint32, keysym);
+        QFETCH(QString, text);
         QFETCH(int, code);
-        const QKeyEvent event(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
+        const QKeyEvent event(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), scanCode, keysym,
+                              modifiers & Qt::ShiftModifier ? 1u : 0u, text);
         QCOMPARE(platform::virtualKeyCode(event), code);
+    }
+
+    // The contrast that decides whether text keeps the scheme's colour on a fixed fill.
+    void textOnFixedColours() {
+        QCOMPARE(qRound(platform::contrastRatio(Qt::black, Qt::white) * 100), 2100);
+        const QColor lightGreen(192, 255, 192);
+        QCOMPARE(qRound(platform::contrastRatio(Qt::white, lightGreen) * 100), 115); // a dark scheme's text
+        QCOMPARE(platform::textColourOn(lightGreen, Qt::white), QColor(Qt::black));
+        const QColor breezeText(0x23, 0x26, 0x29);
+        QCOMPARE(platform::textColourOn(lightGreen, breezeText), breezeText); // a light scheme keeps its own
     }
 
     void pacedLoopServesTimersWhileItWaits() {
