@@ -274,6 +274,34 @@ private slots:
         QCOMPARE(p.height(), 6000 * kPixel);
     }
 
+    // Decoded at the size the display needs: a JPEG at the smallest of its decoder's own 1/2, 1/4, 1/8 that
+    // still reaches the needed long side, exactly, so nothing is scaled after; otherwise scaled to it.
+    // The extent stays the original's either way.
+    void decodedAtTheSizeTheDisplayNeeds_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("needed");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("jpeg 1/8") << QByteArray("JPG") << 200 << QSize(200, 150);
+        QTest::newRow("jpeg 1/4") << QByteArray("JPG") << 201 << QSize(400, 300);
+        QTest::newRow("jpeg 1/2") << QByteArray("JPG") << 455 << QSize(800, 600);
+        QTest::newRow("jpeg whole, then scaled") << QByteArray("JPG") << 801 << QSize(801, 601);
+        QTest::newRow("png scaled") << QByteArray("PNG") << 455 << QSize(455, 341);
+    }
+    void decodedAtTheSizeTheDisplayNeeds() {
+        QFETCH(QByteArray, format);
+        QFETCH(int, needed);
+        QFETCH(QSize, decoded);
+        const QImage photo = redBlueHalves(1600, 1200, QImage::Format_RGB32);
+        const QString path =
+            writeFile(m_dir, QStringLiteral("display.") + QString::fromLatin1(format).toLower(),
+                      encoded(photo, format.constData()));
+        const platform::Picture p = pictures::loadPicture(path, needed);
+        QCOMPARE(p.image().size(), decoded);
+        QCOMPARE(p.width(), 1600 * kPixel);
+        QCOMPARE(p.height(), 1200 * kPixel);
+        verifyHalves(p);
+    }
+
     // A phone's photo is stored as the sensor saw it, with an EXIF orientation saying how to turn it: it
     // comes out upright, and its extent is that of the upright picture. Stored: red left, blue right.
     void exifOrientation_data() {
