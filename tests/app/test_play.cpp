@@ -166,8 +166,6 @@ private slots:
         QTest::newRow("keypad 8") << int(Qt::Key_8) << int(Qt::KeypadModifier) << int(engine::kFromBelow);
         QTest::newRow("right arrow") << int(Qt::Key_Right) << 0 << int(engine::kFromLeft);
         QTest::newRow("keypad 6") << int(Qt::Key_6) << int(Qt::KeypadModifier) << int(engine::kFromLeft);
-        QTest::newRow("shift+top-row 6")
-            << int(Qt::Key_6) << int(Qt::ShiftModifier) << int(engine::kFromLeft);
         QTest::newRow("down arrow") << int(Qt::Key_Down) << 0 << int(engine::kFromAbove);
         QTest::newRow("keypad 2, NumLock off")
             << int(Qt::Key_Down) << int(Qt::KeypadModifier) << int(engine::kFromAbove);
