@@ -2,6 +2,7 @@
 // to disk without ever losing the old file.
 #include "ranking/module1.h"
 #include "ranking/rankfile.h"
+#include "scratch_ranking.h"
 
 #include <QDir>
 #include <QFile>
@@ -125,20 +126,16 @@ private slots:
     void unwritableProgramFolderFallsBackToDataFolder();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString path() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
+    ScratchRanking m_scratch;
+    QString path() const { return m_scratch.path(); }
 };
 
 void TestModule1::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    Module1::setRankingFolder(m_dir->path());
-    Module1::tables = Tables{};
+    m_scratch.begin();
 }
 
 void TestModule1::cleanup() {
-    Module1::setRankingFolder(QString());
-    m_dir.reset();
+    m_scratch.end();
 }
 
 void TestModule1::freshFileIsTheGoldenLayout() {
@@ -433,13 +430,13 @@ void TestModule1::failedWriteKeepsTheOldFile() {
     QVERIFY(result.error.contains(QStringLiteral("保存出来ませんでした")));
     QVERIFY(result.error.contains(QStringLiteral("ranking.txt")));
     QCOMPARE(readFile(path()), old);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("ranking.txt")});
+    QCOMPARE(QDir(m_scratch.dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("ranking.txt")});
     QVERIFY(writeRankingFile(path(), writeRanking(t)).ok); // and the same write succeeds without the limit
     QCOMPARE(readFile(path()), writeRanking(t));
 }
 
 void TestModule1::writeIntoMissingFolderFails() {
-    Module1::setRankingFolder(m_dir->filePath(QStringLiteral("gone")));
+    Module1::setRankingFolder(m_scratch.dir->filePath(QStringLiteral("gone")));
     QVERIFY(!Module1::myRankInit().ok);
     QVERIFY(!Module1::myRankRewrite().ok);
     QVERIFY(!Module1::myRankRewrite().error.isEmpty());
@@ -454,16 +451,17 @@ void TestModule1::writeIntoReadOnlyFolderFails() {
         QSKIP("the superuser writes into read-only folders");
     }
     writeFile(path(), golden());
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+    QVERIFY(QFile::setPermissions(m_scratch.dir->path(), QFile::ReadOwner | QFile::ExeOwner));
     Module1::tables.RankName[3][1] = QStringLiteral("new");
     const WriteResult result = Module1::myRankRewrite();
-    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(m_scratch.dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!result.ok);
     QCOMPARE(readFile(path()), golden());
 }
 
 void TestModule1::unreadableFileKeepsTheTables() {
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ranking.txt"))); // exists, but cannot be read as a file
+    QVERIFY(QDir(m_scratch.dir->path())
+                .mkdir(QStringLiteral("ranking.txt"))); // exists, but cannot be read as a file
     Module1::tables = filledWith(QStringLiteral("kept"));
     QVERIFY(!Module1::reloadRanking());
     QCOMPARE(Module1::tables.RankTime[3][1], QStringLiteral("kept"));
@@ -472,12 +470,12 @@ void TestModule1::unreadableFileKeepsTheTables() {
 }
 
 void TestModule1::unwritableProgramFolderFallsBackToDataFolder() {
-    const QString data = m_dir->filePath(QStringLiteral("data"));
-    QCOMPARE(rankingFolderFor(m_dir->path(), data), m_dir->path());
-    QCOMPARE(rankingFolderFor(m_dir->filePath(QStringLiteral("missing")), data), data);
+    const QString data = m_scratch.dir->filePath(QStringLiteral("data"));
+    QCOMPARE(rankingFolderFor(m_scratch.dir->path(), data), m_scratch.dir->path());
+    QCOMPARE(rankingFolderFor(m_scratch.dir->filePath(QStringLiteral("missing")), data), data);
     if (geteuid() != 0) {
-        const QString locked = m_dir->filePath(QStringLiteral("locked"));
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("locked")));
+        const QString locked = m_scratch.dir->filePath(QStringLiteral("locked"));
+        QVERIFY(QDir(m_scratch.dir->path()).mkdir(QStringLiteral("locked")));
         QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(rankingFolderFor(locked, data), data);
         QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

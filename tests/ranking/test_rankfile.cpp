@@ -3,6 +3,7 @@
 // read-only program folder's ranking, and two copies of the game storing entries at the same moment.
 #include "ranking/module1.h"
 #include "ranking/rankfile.h"
+#include "scratch_ranking.h"
 
 #include <QDir>
 #include <QFile>
@@ -74,20 +75,16 @@ private slots:
     void twoCopiesStoringTogetherLoseNothing();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString path() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
+    ScratchRanking m_scratch;
+    QString path() const { return m_scratch.path(); }
 };
 
 void TestRankFile::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    Module1::setRankingFolder(m_dir->path());
-    Module1::tables = Tables{};
+    m_scratch.begin();
 }
 
 void TestRankFile::cleanup() {
-    Module1::setRankingFolder(QString());
-    m_dir.reset();
+    m_scratch.end();
 }
 
 void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver_data() {
@@ -108,7 +105,7 @@ void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver() {
     QFETCH(QString, kind);
     QFETCH(bool, tryWriting);
     const QByteArray native = QFile::encodeName(path());
-    const QString other = m_dir->filePath(QStringLiteral("other"));
+    const QString other = m_scratch.dir->filePath(QStringLiteral("other"));
     if (kind == u"fifo") {
         QCOMPARE(::mkfifo(native.constData(), 0644), 0);
     } else if (kind == u"link to fifo") {
@@ -145,8 +142,9 @@ void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver() {
         QVERIFY(!Module1::myRankInit().ok);
     }
     QCOMPARE(describe(path()), before);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
-             kind.startsWith(u"link to ") ? 2 : 1); // no lock file or temporary file left either
+    QCOMPARE(
+        QDir(m_scratch.dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
+        kind.startsWith(u"link to ") ? 2 : 1); // no lock file or temporary file left either
 }
 
 void TestRankFile::readsUnderAnInPlaceRewriterNeverCrash() {
@@ -233,10 +231,10 @@ void TestRankFile::leftoversOfAnInterruptedWriteGoWithTheNextWrite() {
                            QStringLiteral("ranking.txt.aBcDeF1"), QStringLiteral("ranking.txt.aBc0eF"),
                            QStringLiteral("other.txt.aBcDeF")};
     for (const QString& name : leftovers + kept) {
-        writeFile(m_dir->filePath(name), emptyRanking());
+        writeFile(m_scratch.dir->filePath(name), emptyRanking());
     }
     const auto present = [&] {
-        QStringList names = QDir(m_dir->path()).entryList(QDir::Files);
+        QStringList names = QDir(m_scratch.dir->path()).entryList(QDir::Files);
         names.removeOne(QStringLiteral("ranking.txt"));
         names.sort();
         return names;
@@ -247,18 +245,18 @@ void TestRankFile::leftoversOfAnInterruptedWriteGoWithTheNextWrite() {
     QCOMPARE(present(), expected);
 
     // A write that fails removes nothing.
-    writeFile(m_dir->filePath(leftovers[0]), emptyRanking());
+    writeFile(m_scratch.dir->filePath(leftovers[0]), emptyRanking());
     QVERIFY(QFile::remove(path()));
     QVERIFY(QDir().mkdir(path()));
     QVERIFY(!Module1::myRankRewrite().ok);
-    QVERIFY(QFile::exists(m_dir->filePath(leftovers[0])));
+    QVERIFY(QFile::exists(m_scratch.dir->filePath(leftovers[0])));
 }
 
 void TestRankFile::dataFolderTakesOverTheProgramFoldersRanking() {
-    const QString program = m_dir->filePath(QStringLiteral("program/ranking.txt"));
-    const QString data = m_dir->filePath(QStringLiteral("data/ranking.txt"));
-    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("program"))));
-    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("data"))));
+    const QString program = m_scratch.dir->filePath(QStringLiteral("program/ranking.txt"));
+    const QString data = m_scratch.dir->filePath(QStringLiteral("data/ranking.txt"));
+    QVERIFY(QDir().mkpath(m_scratch.dir->filePath(QStringLiteral("program"))));
+    QVERIFY(QDir().mkpath(m_scratch.dir->filePath(QStringLiteral("data"))));
     Tables earlier;
     insertEntry(earlier, 5, 1, QStringLiteral("02:00"), QStringLiteral("さくら"));
     insertEntry(earlier, 10, 1, QStringLiteral("30:00"), QStringLiteral("old"));
@@ -268,7 +266,7 @@ void TestRankFile::dataFolderTakesOverTheProgramFoldersRanking() {
     QCOMPARE(readFile(data), writeRanking(earlier));
 
     // Only the first time: afterwards the data folder's ranking is the player's.
-    Module1::setRankingFolder(m_dir->filePath(QStringLiteral("data")));
+    Module1::setRankingFolder(m_scratch.dir->filePath(QStringLiteral("data")));
     QVERIFY(Module1::myRankInit().ok);
     adoptProgramRanking(program, data);
     QCOMPARE(readFile(data), emptyRanking());
@@ -287,7 +285,7 @@ void TestRankFile::twoCopiesStoringTogetherLoseNothing() {
     constexpr int kEntries = 1000;
     // In memory where the machine has it: the lock works the same, and no update waits for the disk.
     QTemporaryDir memory(QStringLiteral("/dev/shm/zorupa-test-XXXXXX"));
-    const QString folder = memory.isValid() ? memory.path() : m_dir->path();
+    const QString folder = memory.isValid() ? memory.path() : m_scratch.dir->path();
     const std::array<int, 2> sizes{4, 9};
     std::array<QProcess, 2> copies;
     for (std::size_t k = 0; k < copies.size(); ++k) {
