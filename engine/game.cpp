@@ -61,10 +61,6 @@ Layout Game::layout() const {
     return homeLayout(m_board.myGridN, m_board.myTileSize);
 }
 
-TilePlace Game::placeOf(Cell c) const {
-    return cellPlace(c, m_board.myTileSize);
-}
-
 std::optional<Move> Game::moveFor(int direction) const {
     if (isRefused(m_board, direction)) {
         return std::nullopt;

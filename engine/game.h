@@ -56,8 +56,6 @@ public:
     int gridSize() const { return m_board.myGridN; }
     int missingTile() const { return m_board.myGridN * m_board.myGridN - 1; }
     Layout layout() const;
-    // Where the tile standing in cell c is placed on the window, in twips.
-    TilePlace placeOf(Cell c) const;
 
     bool playing() const { return m_playing; }
     bool shuffling() const { return m_shuffling; }
