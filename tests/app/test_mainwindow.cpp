@@ -233,7 +233,8 @@ private slots:
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QApplication::setActiveWindow(&w);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(QApplication::focusWidget(), f.child<QWidget>("Command1"));
         // With the tiles hidden, the order runs Command1, Command2, Combo1, Text1, Command3, Picture2,
         // Command4, Check1.
@@ -254,7 +255,8 @@ private slots:
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QApplication::setActiveWindow(&w);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         f.child<QComboBox>("Combo1")->setFocus();
         QTest::mouseClick(w.centralWidget(), Qt::LeftButton, {}, QPoint(6400 / 15, 6400 / 15));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.text1()));

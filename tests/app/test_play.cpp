@@ -110,7 +110,8 @@ private slots:
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QApplication::setActiveWindow(&w);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         f.selectSize(3);
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY(w.isPlaying());
@@ -411,7 +412,8 @@ private slots:
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QApplication::setActiveWindow(&w);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         w.Command2_Click();
         bool startedInside = false;
         engine::Board afterSlide = w.board();
