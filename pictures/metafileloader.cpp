@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <csignal>
 #include <cstring>
 #include <sys/resource.h>
 
@@ -36,6 +37,11 @@ void limitHelper() {
     ::setrlimit(RLIMIT_CORE, &noCore);
     const rlimit noFiles{0, 0}; // it writes no files
     ::setrlimit(RLIMIT_FSIZE, &noFiles);
+    // A write past that limit fails rather than ending the helper: fontconfig tries to save its cache when it
+    // finds one out of date, and the picture is drawn all the same without it.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
     const auto cpuSeconds = rlim_t(kMetafileTimeLimit.count() / 1000 + 1);
     const rlimit cpu{cpuSeconds, cpuSeconds + 1};
     ::setrlimit(RLIMIT_CPU, &cpu);

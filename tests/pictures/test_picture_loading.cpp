@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -493,6 +494,15 @@ private slots:
 #else
         QCOMPARE(lines[3], QString::number(pictures::kMetafileMemoryLimit / 1024));
 #endif
+    }
+
+    // A write that the file size limit refuses fails, and the helper goes on: fontconfig writes its cache
+    // when it finds it out of date, as on a machine whose fonts were just installed.
+    void refusedWriteLeavesTheHelperRunning() {
+        const QString file = m_dir.filePath(QStringLiteral("written"));
+        const FakeHelper fake(m_dir, "echo cache > " + file + " 2>/dev/null; exec " ZORUPA_METAFILE_HELPER);
+        verifyHalves(pictures::decodeMetafile(fixtures::wmf()));
+        QCOMPARE(QFileInfo(file).size(), 0);
     }
 
     void helperAnswerChecked_data() {
