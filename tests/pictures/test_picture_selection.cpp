@@ -5,6 +5,7 @@
 #include "pictures/selection.h"
 #include "platform/filedialog.h"
 #include "platform/picturebox.h"
+#include "ranking/module1.h"
 #include "support/support.h"
 #include "ufmain.h"
 
@@ -101,6 +102,7 @@ class PictureSelection : public QObject {
     QString m_wide;   // another one, 600 x 300
     QString m_text;   // not a picture
     testing::ManualClock m_clock;
+    ranking::Module1 m_ranking{m_dir.path()};
     std::unique_ptr<UFMain> m_window;
 
     UFMain& w() { return *m_window; }
@@ -181,7 +183,7 @@ private slots:
         services.clock = std::make_unique<testing::ManualClock>(m_clock);
         services.sound = std::make_unique<testing::RecordingSound>();
         services.slideDuration = std::chrono::milliseconds(1);
-        m_window = std::make_unique<UFMain>(std::move(services));
+        m_window = std::make_unique<UFMain>(m_ranking, std::move(services));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
