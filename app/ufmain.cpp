@@ -126,6 +126,12 @@ void UFMain::createControls() {
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setGeometry(twipsRect(120, 240, 975, 300));
     Combo1->lineEdit()->setAcceptDrops(false); // the size box is no drop target, not even for text
+    // Text typed into the size box selects no entry (Start then makes a 2 x 2 game): Qt's editable box would
+    // complete it to an entry as it is typed, and select the entry that matches it on Return or when the
+    // focus leaves. Choosing from the list, the menu or with the arrow keys still selects.
+    Combo1->setCompleter(nullptr);
+    QObject::disconnect(Combo1->lineEdit(), &QLineEdit::returnPressed, Combo1, nullptr);
+    QObject::disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
 
     Command2 = makeButton(form, "Command2", QStringLiteral("スタート"), {6720, 2760, 1215, 375});
     Command1 = makeButton(form, "Command1", QStringLiteral("画像指定"), {6720, 480, 1215, 375});

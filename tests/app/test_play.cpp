@@ -369,6 +369,78 @@ private slots:
         QVERIFY(!w.isPlaying());
     }
 
+    // After the finish: a click that moves nothing announced it; Start lays the board out again, the shown
+    // missing piece hidden and the preview still hidden.
+    void aClickThatMovesNothingFinishesAndStartHidesTheMissingPieceAgain() {
+        std::vector<double> twice = solvedTwoByTwo();
+        const std::vector<double> once = solvedTwoByTwo();
+        twice.insert(twice.end(), once.begin(), once.end());
+        Fixture f(std::make_unique<testing::ScriptedSource>(twice));
+        MessageRecorder messages;
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        typeIntoSizeBox(f);
+        w.Command2_Click();
+        QCOMPARE(text(w.board()), QStringLiteral("0 1 / 2 _"));
+        QTest::mouseClick(w.tile(0), Qt::LeftButton); // diagonal to the gap: nothing moves
+        QCOMPARE(int(messages.asked().size()), 1);
+        QCOMPARE(messages.asked()[0].title, QStringLiteral("完成通知"));
+        QVERIFY(w.tile(3)->isVisibleTo(&w));
+        QVERIFY(!w.isPlaying());
+
+        w.Command2_Click();
+        QVERIFY(w.isPlaying());
+        QVERIFY(!w.tile(3)->isVisibleTo(&w));
+        QVERIFY(!f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QCOMPARE(int(messages.asked().size()), 1);
+    }
+
+    // A picture dropped during a game stands in front of it; the game goes on behind and its finish, reached
+    // with the arrow keys, is announced.
+    void aGameSolvedBehindADroppedPictureIsAnnounced() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("plain.png"));
+        QImage plain(64, 48, QImage::Format_RGB32);
+        plain.fill(Qt::darkCyan);
+        QVERIFY(plain.save(path));
+        Fixture f(std::make_unique<platform::ClockSeededSource>(23));
+        MessageRecorder messages;
+        platform::ClockSeededSource same(23);
+        const Shuffle shuffle = drawnShuffle(same, 3);
+        f.selectSize(3);
+        QVERIFY(f.showAndStart());
+        UFMain& w = f.w();
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(path)});
+        w.Form_OLEDragDrop(&drop);
+        QTRY_COMPARE(w.currentPicture().width(), 64 * 2540.0 / 96);
+        QVERIFY(f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QVERIFY(w.isPlaying());
+        for (std::size_t i = shuffle.moves.size(); i-- > 0;) {
+            QTest::keyClick(f.text1(), testing::keyFor(opposite(shuffle.moves[i])));
+        }
+        QCOMPARE(int(messages.asked().size()), 1);
+        QCOMPARE(messages.asked()[0].text, QStringLiteral("完成です！"));
+        QVERIFY(!w.isPlaying());
+    }
+
+    // Start paints every face afresh: the same picture at the same size gives the same faces, numbers and
+    // all, however often it is painted.
+    void facesPaintedTwiceAreTheSame() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(6));
+        f.selectSize(4);
+        QVERIFY(f.showAndStart());
+        std::vector<QImage> first;
+        for (int k = 0; k < 16; ++k) {
+            first.push_back(f.w().tile(k)->backing());
+        }
+        f.w().Command2_Click();
+        for (int k = 0; k < 16; ++k) {
+            QVERIFY2(f.w().tile(k)->backing() == first[std::size_t(k)], qPrintable(QString::number(k)));
+        }
+    }
+
     void aMovingInputTakesASolvedShuffleApart() {
         Fixture f(std::make_unique<testing::ScriptedSource>(solvedTwoByTwo()));
         MessageRecorder messages;
