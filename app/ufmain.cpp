@@ -55,11 +55,9 @@ void fillBackground(QWidget* widget, QColor colour) {
 }
 } // namespace
 
-UFMain::UFMain() : UFMain(Services{}) {}
-
-UFMain::UFMain(Services services)
-    : m_random(services.random ? std::move(services.random)
-                               : std::make_unique<platform::ClockSeededSource>()),
+UFMain::UFMain(ranking::Module1& ranking, Services services)
+    : m_ranking(ranking), m_random(services.random ? std::move(services.random)
+                                                   : std::make_unique<platform::ClockSeededSource>()),
       m_clock(services.clock ? std::move(services.clock) : std::make_unique<platform::SystemClock>()),
       m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
       m_slideDuration(services.slideDuration) {
@@ -128,6 +126,12 @@ void UFMain::createControls() {
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setGeometry(twipsRect(120, 240, 975, 300));
     Combo1->lineEdit()->setAcceptDrops(false); // the size box is no drop target, not even for text
+    // Text typed into the size box selects no entry (Start then makes a 2 x 2 game): Qt's editable box would
+    // complete it to an entry as it is typed, and select the entry that matches it on Return or when the
+    // focus leaves. Choosing from the list, the menu or with the arrow keys still selects.
+    Combo1->setCompleter(nullptr);
+    QObject::disconnect(Combo1->lineEdit(), &QLineEdit::returnPressed, Combo1, nullptr);
+    QObject::disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
 
     Command2 = makeButton(form, "Command2", QStringLiteral("スタート"), {6720, 2760, 1215, 375});
     Command1 = makeButton(form, "Command1", QStringLiteral("画像指定"), {6720, 480, 1215, 375});
@@ -176,16 +180,16 @@ void UFMain::createMenus() {
     m31->setObjectName(QStringLiteral("M31"));
     QMenu* m32 = m31->addMenu(QStringLiteral("分割数(&D)"));
     m32->setObjectName(QStringLiteral("M32"));
-    static const char* const accessKeys = "34567890";
-    for (int k = 1; k <= 8; ++k) {
-        const QString size = QString::fromStdString(engine::sizeText(engine::gridForEntry(k - 1)));
+    for (std::size_t i = 0; i < M32x.size(); ++i) {
+        const int n = engine::kGridSizes[i];
+        const QString size = QString::fromStdString(engine::sizeText(n));
         QAction* item =
-            m32->addAction(QStringLiteral("%1(&%2)").arg(size).arg(QLatin1Char(accessKeys[k - 1])));
+            m32->addAction(QStringLiteral("%1(&%2)").arg(size).arg(QLatin1Char(engine::sizeAccessKey(n))));
         item->setCheckable(true);
-        item->setObjectName(QStringLiteral("M32%1").arg(k));
-        M32x[static_cast<std::size_t>(k - 1)] = item;
+        item->setObjectName(QStringLiteral("M32%1").arg(i + 1));
+        M32x[i] = item;
     }
-    M32x[2]->setChecked(true); // M323, checked from the start
+    M32x[std::size_t(engine::entryForGrid(engine::kDefaultGrid))]->setChecked(true); // M323, from the start
     Mstart = m31->addAction(QStringLiteral("スタート(&N)"));
     Mstart->setShortcut(Qt::Key_F2);
 
@@ -223,7 +227,7 @@ void UFMain::connectEvents() {
     connect(MR1, &QAction::triggered, this, &UFMain::MR1_Click);
     connect(MR0, &QAction::triggered, this, &UFMain::MR0_Click);
     connect(M02, &QAction::triggered, this, &UFMain::M02_Click);
-    for (int k = 1; k <= 8; ++k) {
+    for (int k = 1; k <= engine::kGridSizeCount; ++k) {
         connect(M32x[static_cast<std::size_t>(k - 1)], &QAction::triggered, this,
                 [this, k] { M32_Click(k); });
     }
@@ -261,20 +265,21 @@ void UFMain::Form_Load() {
     resize(platform::twipsToPixelsRounded(kClientWidth),
            menuBar()->sizeHint().height() + platform::twipsToPixelsRounded(kClientHeightBelowMenu));
     // The random source was seeded from the clock when it was made.
-    addSizeEntries(0, 2);
-    Combo1->setCurrentIndex(2);
+    const int defaultEntry = engine::entryForGrid(engine::kDefaultGrid);
+    addSizeEntries(0, defaultEntry);
+    Combo1->setCurrentIndex(defaultEntry);
     Text1->move(Text1->x(), platform::twipsToPixelsRounded(-500));
     m_game.stop();
     myPic();
     // Drops are taken by the client area, which accepts them on its background and on the preview.
-    addSizeEntries(3, 7);
+    addSizeEntries(defaultEntry + 1, engine::kGridSizeCount - 1);
     Timer1->start();
     Command1->setFocus();
 }
 
 void UFMain::addSizeEntries(int first, int last) {
     for (int entry = first; entry <= last; ++entry) {
-        Combo1->addItem(QString::fromStdString(engine::sizeText(engine::gridForEntry(entry))));
+        Combo1->addItem(QString::fromStdString(engine::sizeText(engine::kGridSizes[std::size_t(entry)])));
     }
 }
 
@@ -292,8 +297,8 @@ void UFMain::Combo1_Click() {
     if (l == -1) {
         return;
     }
-    for (int i = 1; i <= 8; ++i) {
-        M32x[static_cast<std::size_t>(i - 1)]->setChecked(i == l + 1);
+    for (std::size_t i = 0; i < M32x.size(); ++i) {
+        M32x[i]->setChecked(int(i) == l);
     }
 }
 

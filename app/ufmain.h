@@ -27,6 +27,10 @@ class QTimer;
 namespace platform {
 class PictureBox;
 }
+namespace ranking {
+class Module1;
+struct Placement;
+} // namespace ranking
 
 class FormSurface;
 class KeySink;
@@ -45,14 +49,14 @@ class UFMain : public QMainWindow {
 public:
     using Services = UFMainServices;
 
-    UFMain();
-    explicit UFMain(Services services);
+    // The ranking is the application's: it outlives this window and the ranking windows it opens.
+    explicit UFMain(ranking::Module1& ranking, Services services = {});
     ~UFMain() override;
 
     // Read-only views for tests and the benchmark program.
     const engine::Board& board() const { return m_game.board(); }
     bool isPlaying() const { return m_game.playing(); }
-    bool isBusy() const { return m_game.busy() || m_game.shuffling() || m_loading; }
+    bool isBusy() const { return m_game.busy(); }
     const platform::Picture& currentPicture() const { return Picture0; }
     int lastSlideFrames() const { return m_lastSlideFrames; } // frames the last slide showed
     platform::PictureBox* tile(int index) const { return Picture1[static_cast<std::size_t>(index)]; }
@@ -82,10 +86,9 @@ public:
 
     // The window's own routines.
     void myShokika();
-    bool myMove(int myD, int mySTP, bool mySound);
+    bool myMove(const engine::Move& move, int mySTP, bool mySound);
     void myPic();
-    void myCheck();
-    int myJunni();
+    ranking::Placement myJunni(const engine::Finish& finish);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,19 +102,24 @@ private:
     void addSizeEntries(int first, int last); // Combo1's entries first..last, "3×3" for entry 0
     void paintTileFaces();
     bool shuffle(const std::vector<int>& moves); // false when the window closed meanwhile
+    // The one path of a click and a key: the game's answer, the slide, and the finish it reports. False when
+    // the input was not taken now, or the window went meanwhile.
+    bool playerInput(const engine::Input& input);
+    void announceFinish(const engine::Finish& finish);
     void loadDroppedPicture(const std::optional<QString>& path);
     // Loads a picture into the holder, or reports that it cannot be shown; false when the window went
     // meanwhile.
     bool takePicture(const std::optional<QString>& path);
     void showUnreadablePicture();
-    void handOverToRanking();
+    void handOverToRanking(const engine::Finish& finish);
     // Commands that would rewrite the board run only between moves; during one they wait for its end.
-    void runWhenIdle(std::function<void()> command);
+    void runInTurn(engine::Command kind, std::function<void()> command);
     void runPending();
     std::vector<platform::PictureBox*> tileSpan(int count) const;
     // Label1's caption for a clock text "mm:ss".
     static QString clockCaption(const std::string& shown);
 
+    ranking::Module1& m_ranking;
     std::unique_ptr<platform::UniformSource> m_random;
     std::unique_ptr<platform::Clock> m_clock;
     std::unique_ptr<platform::SoundPlayer> m_sound;
@@ -119,8 +127,7 @@ private:
     // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing
     // (myPlaying), a player's move under way (myBusy), its start time and clock.
     engine::Game m_game;
-    bool myClosed = false;  // the window was closed while a loop was running
-    bool m_loading = false; // a picture is being decoded
+    bool myClosed = false; // the window was closed while a loop was running
     std::chrono::milliseconds m_slideDuration;
     int m_lastSlideFrames = 0;
     std::vector<std::function<void()>> m_pending;
@@ -146,7 +153,7 @@ private:
     QAction* MR1 = nullptr;
     QAction* MR0 = nullptr;
     QAction* M02 = nullptr;
-    std::array<QAction*, 8> M32x{}; // M321..M328
+    std::array<QAction*, engine::kGridSizeCount> M32x{}; // M321..M328
     QAction* Mstart = nullptr;
     QAction* Mhv = nullptr;
 };

@@ -25,7 +25,7 @@ void UFMain::showUnreadablePicture() {
 }
 
 void UFMain::Command1_Click() {
-    runWhenIdle([this] {
+    runInTurn(engine::Command::Other, [this] {
         QPointer<UFMain> alive(this);
         const std::optional<QString> chosen = platform::openFileDialog(this, pictures::pictureFilter());
         if (alive.isNull() || myClosed || !chosen) {
@@ -50,7 +50,7 @@ void UFMain::Form_OLEDragDrop(const QMimeData* data) {
     // the message is open; then it waits, like every command, for a running slide to end.
     const std::optional<QString> path = pictures::firstDroppedFile(data);
     QMetaObject::invokeMethod(
-        this, [this, path] { runWhenIdle([this, path] { loadDroppedPicture(path); }); },
+        this, [this, path] { runInTurn(engine::Command::Other, [this, path] { loadDroppedPicture(path); }); },
         Qt::QueuedConnection);
 }
 
@@ -62,9 +62,9 @@ bool UFMain::takePicture(const std::optional<QString>& path) {
     QPointer<UFMain> alive(this);
     platform::Picture loaded;
     if (path) {
-        // A big photo decodes on a worker thread: the window keeps painting and ticking meanwhile, and the
-        // player's input waits in turn (isBusy) until the new picture is in place.
-        m_loading = true;
+        // A big photo decodes on a worker thread: the window keeps painting and ticking meanwhile. Commands
+        // wait their turn until the new picture is in place; clicks and keys are dropped, as during a slide.
+        m_game.setLoadingPicture(true);
         loaded =
             platform::runServingEvents([file = *path, side = pictures::neededLongSide(devicePixelRatioF())] {
                 return pictures::loadPicture(file, side);
@@ -72,7 +72,7 @@ bool UFMain::takePicture(const std::optional<QString>& path) {
         if (alive.isNull()) {
             return false;
         }
-        m_loading = false;
+        m_game.setLoadingPicture(false);
     }
     if (!loaded.isEmpty()) {
         Picture0 = std::move(loaded);

@@ -1,8 +1,9 @@
-// Playing: Start and the shuffle, the tile slide, clicks and keys, the solved test and the clock. The game
-// decides (engine::Game); this file asks it, animates what it answers and shows the result.
-#include "engine/rules.h"
+// Playing: Start and the shuffle, the tile slide, clicks and keys, the finish and the clock. The game decides
+// (engine::Game); this file hands it the player's input, animates the moves it answers and shows the finish
+// it reports.
 #include "pictures/painting.h"
 #include "platform/dialogs.h"
+#include "platform/keys.h"
 #include "platform/pacedloop.h"
 #include "platform/picturebox.h"
 #include "ufmain.h"
@@ -12,16 +13,21 @@
 #include <QComboBox>
 #include <QLabel>
 
-void UFMain::runWhenIdle(std::function<void()> command) {
-    if (isBusy()) {
+void UFMain::runInTurn(engine::Command kind, std::function<void()> command) {
+    switch (m_game.turnFor(kind)) {
+    case engine::Turn::Now:
+        command();
+        break;
+    case engine::Turn::Later:
         m_pending.push_back(std::move(command));
-        return;
+        break;
+    case engine::Turn::Never:
+        break;
     }
-    command();
 }
 
 void UFMain::runPending() {
-    while (!m_pending.empty() && !isBusy() && !myClosed) {
+    while (!m_pending.empty() && !m_game.busy() && !myClosed) {
         auto command = std::move(m_pending.front());
         m_pending.erase(m_pending.begin());
         command();
@@ -59,10 +65,7 @@ void UFMain::paintTileFaces() {
 }
 
 void UFMain::Command2_Click() {
-    if (m_game.shuffling()) {
-        return; // a Start during the shuffle would only repeat what is under way
-    }
-    runWhenIdle([this] {
+    runInTurn(engine::Command::Start, [this] {
         QPointer<UFMain> alive(this);
         if (Picture0.isEmpty()) {
             pictures::numberBoxes(tileSpan(engine::kTileCount));
@@ -87,8 +90,16 @@ bool UFMain::shuffle(const std::vector<int>& moves) {
     // painted one by one (they would cost ten times the rest of Start): the client area repaints once after.
     m_surface->setUpdatesEnabled(false);
     for (const int d : moves) {
-        myMove(d, m_game.board().myTileSize, false);
-        if (alive.isNull() || myClosed) {
+        const std::optional<engine::Move> move = m_game.moveFor(d);
+        Q_ASSERT(move); // the game drew only moves that the board as it stands allows
+        if (!move) {
+            continue;
+        }
+        if (!myMove(*move, m_game.board().myTileSize, false)) {
+            return false;
+        }
+        m_game.apply(*move);
+        if (myClosed) {
             return false;
         }
     }
@@ -96,19 +107,17 @@ bool UFMain::shuffle(const std::vector<int>& moves) {
     return true;
 }
 
-bool UFMain::myMove(int myD, int mySTP, bool mySound) {
-    const std::optional<engine::Move> move = m_game.moveFor(myD);
-    if (!move) {
-        return false;
-    }
-    platform::PictureBox* box = Picture1[static_cast<std::size_t>(move->tile)];
-    const bool vertical = engine::slidesVertically(myD);
-    const int sign = engine::slideSign(myD);
+// The tile of a move slides into the empty cell, frame by frame, and stands there exactly; the board itself
+// is written by the game once the slide has ended. False when the window was deleted meanwhile.
+bool UFMain::myMove(const engine::Move& move, int mySTP, bool mySound) {
+    platform::PictureBox* box = Picture1[static_cast<std::size_t>(move.tile)];
+    const bool vertical = engine::slidesVertically(move.direction);
+    const int sign = engine::slideSign(move.direction);
     const int pitch = m_game.board().myTileSize;
     const int p0 = vertical ? box->topTwips() : box->leftTwips();
     auto setCoordinate = [&](int value) { vertical ? box->setTopTwips(value) : box->setLeftTwips(value); };
 
-    const std::vector<int> frames = engine::frameOffsets(myD, pitch, mySTP);
+    const std::vector<int> frames = engine::frameOffsets(move.direction, pitch, mySTP);
     QPointer<UFMain> alive(this);
     // A player's slide takes the same time whatever the grid size, every frame shown; a shuffle move only
     // yields.
@@ -126,66 +135,75 @@ bool UFMain::myMove(int myD, int mySTP, bool mySound) {
         return false;
     }
     setCoordinate(p0 + sign * pitch);
-    m_game.apply(*move);
     if (mySound && !myClosed) {
         m_sound->play(platform::moveSoundPath());
     }
     return true;
 }
 
+bool UFMain::playerInput(const engine::Input& input) {
+    const engine::Answer answer = m_game.input(input, m_clock->steady());
+    if (answer.kind == engine::Answer::Kind::NotNow) {
+        return false; // no game, or a move, a shuffle or a picture load under way: dropped, not queued
+    }
+    QPointer<UFMain> alive(this);
+    std::optional<engine::Finish> finish = answer.finish;
+    if (answer.kind == engine::Answer::Kind::Move) {
+        if (!myMove(answer.move, m_game.playerStep(), true)) {
+            return false;
+        }
+        finish = m_game.moved(answer.move, m_clock->steady());
+    }
+    if (myClosed) {
+        return false;
+    }
+    if (finish) {
+        announceFinish(*finish);
+        if (alive.isNull() || myClosed) {
+            return false;
+        }
+    }
+    runPending();
+    return !alive.isNull() && !myClosed;
+}
+
 void UFMain::Picture1_Click(int index) {
-    if (m_loading) {
-        m_pending.push_back([this, index] { Picture1_Click(index); }); // after the picture, in turn
-        return;
+    if (playerInput(engine::Input::click(index))) {
+        Text1->setFocus();
     }
-    if (!m_game.takesInput()) {
-        return;
-    }
-    QPointer<UFMain> alive(this);
-    m_game.setBusy(true);
-    const int d = m_game.directionForClick(index);
-    if (d != engine::kNone) {
-        myMove(d, m_game.playerStep(), true);
-    }
-    if (alive.isNull() || myClosed) {
-        return;
-    }
-    myCheck();
-    m_game.setBusy(false);
-    Text1->setFocus();
-    runPending();
 }
 
-void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers shift) {
-    if (m_loading) {
-        m_pending.push_back([this, keyCode, shift] { Text1_KeyDown(keyCode, shift); });
-        return;
+namespace {
+engine::Travel travelOf(platform::Arrow arrow) {
+    switch (arrow) {
+    case platform::Arrow::Left:
+        return engine::Travel::Left;
+    case platform::Arrow::Up:
+        return engine::Travel::Up;
+    case platform::Arrow::Right:
+        return engine::Travel::Right;
+    case platform::Arrow::Down:
+        return engine::Travel::Down;
+    default:
+        return engine::Travel::None;
     }
-    if (!m_game.takesInput()) {
-        return;
-    }
-    QPointer<UFMain> alive(this);
-    m_game.setBusy(true);
-    const int d = engine::keyToDirection(keyCode);
-    if (d != engine::kNone) {
-        myMove(d, m_game.playerStep(), true);
-    }
-    if (alive.isNull() || myClosed) {
-        return;
-    }
-    myCheck();
-    m_game.setBusy(false);
-    runPending();
+}
+} // namespace
+
+void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
+    playerInput(engine::Input::key(travelOf(platform::arrowOfKey(keyCode)))); // Shift is not looked at
 }
 
-void UFMain::myCheck() {
-    if (!m_game.finishIfSolved(m_clock->steady())) {
-        return;
-    }
+// The game has reported its finish: the missing piece is shown, the completion announced, and the time
+// offered to the ranking.
+void UFMain::announceFinish(const engine::Finish& finish) {
     Picture1[static_cast<std::size_t>(m_game.missingTile())]->setVisible(true);
+    QPointer<UFMain> alive(this);
     platform::messageBox(this, {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
                                 platform::MessageIcon::Information, platform::MessageButtons::Ok});
-    handOverToRanking();
+    if (!alive.isNull()) {
+        handOverToRanking(finish);
+    }
 }
 
 void UFMain::Timer1_Timer() {

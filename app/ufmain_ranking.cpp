@@ -1,34 +1,30 @@
-// The ranking side of the main window: placing a finished time and opening the name entry.
+// The ranking side of the main window: placing a finished game and opening the name entry.
 #include "ranking/module1.h"
 #include "ranking/ufrankinput.h"
 #include "ufmain.h"
 
-// myJunni (順位, the place a time earns): the place the game just solved earns for its size, or 6 for none.
-// The size is that of the game played, which the size list no longer shows if the player changed it
-// meanwhile.
-int UFMain::myJunni() {
-    using namespace ranking;
-    Module1::myRankLoad();
-    const std::optional<std::string> time = m_game.rankedTime();
-    const int place =
-        time ? placeFor(Module1::tables, m_game.gridSize(), QString::fromStdString(*time)) : kNoPlace;
-    if (place != kNoPlace) {
-        Module1::RankNo = static_cast<std::int16_t>(place);
-    }
-    return place;
+// myJunni (順位, the place a time earns): the place the finished game earns for its size, in the ranking as
+// the file holds it now. The size is that of the game played, which the size list no longer shows if the
+// player changed it meanwhile.
+ranking::Placement UFMain::myJunni(const engine::Finish& finish) {
+    const std::optional<QString> time =
+        finish.time ? std::optional(QString::fromStdString(*finish.time)) : std::nullopt;
+    return m_ranking.placeFor(finish.size, time);
 }
 
-void UFMain::handOverToRanking() {
-    if (myJunni() == ranking::kNoPlace) {
+void UFMain::handOverToRanking(const engine::Finish& finish) {
+    const ranking::Placement placement = myJunni(finish);
+    if (placement.outcome == ranking::Placement::Outcome::NoPlace) {
         return;
     }
-    const int n = m_game.gridSize();
-    UFRankInput::Entry entry{n, QString::fromStdString(m_game.rankedTime().value_or(std::string())),
-                             ranking::Module1::RankNo};
+    // A ranking that cannot be read now is read again at OK, which places the entry then or says why not.
+    const bool placed = placement.outcome == ranking::Placement::Outcome::Placed;
+    UFRankInput::Entry entry{finish.size, QString::fromStdString(finish.time.value_or(std::string())),
+                             placed ? placement.place : 0};
     // The dialog asks for the date only at OK, when this window may already be gone.
     QPointer<UFMain> owner(this);
     auto today = [owner] { return owner ? owner->m_clock->today() : QDate::currentDate(); };
     // Owned by itself: it has no parent so that it outlives this window, and deletes itself when closed.
-    auto* dialog = new UFRankInput(std::move(entry), ranking::Module1::tables, std::move(today));
+    auto* dialog = new UFRankInput(std::move(entry), placement.shown, m_ranking, std::move(today));
     dialog->showOver(this);
 }

@@ -7,9 +7,9 @@
 
 void UFMain::Command4_Click() {
     // A modal window opened in the middle of a tile slide would freeze the tile half-way until it closed.
-    runWhenIdle([this] {
+    runInTurn(engine::Command::Other, [this] {
         QPointer<UFMain> alive(this);
-        auto* window = new ranking::UFRank(*m_sound, this);
+        auto* window = new ranking::UFRank(m_ranking, *m_sound, this);
         window->setAttribute(Qt::WA_DeleteOnClose); // deleted once exec has returned, whatever closed it
         window->exec();
         if (!alive.isNull() && !myClosed) {
@@ -21,14 +21,14 @@ void UFMain::Command4_Click() {
 }
 
 void UFMain::MR0_Click() {
-    runWhenIdle([this] {
+    runInTurn(engine::Command::Other, [this] {
         const platform::MessageAnswer answer = platform::messageBox(
             this, {QStringLiteral("本当にクリアして良いですか？"), QStringLiteral("削除確認"),
                    platform::MessageIcon::Question, platform::MessageButtons::YesNo});
         if (answer != platform::MessageAnswer::Yes) {
             return;
         }
-        const ranking::WriteResult written = ranking::Module1::myRankInit();
+        const ranking::WriteResult written = m_ranking.myRankInit();
         if (!written.ok) {
             platform::messageBox(this, {written.error, ranking::writeFailureTitle(),
                                         platform::MessageIcon::Stop, platform::MessageButtons::Ok});

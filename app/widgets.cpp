@@ -51,12 +51,12 @@ std::optional<const QWidget*> FormSurface::dropTargetAt(const QPoint& pos) const
     return std::nullopt;
 }
 
+// A drag is taken as a whole wherever it enters, even over a tile on its way to a panel: Qt sends no further
+// moves, nor the drop, to a widget that refused the enter. Whether a drop may land is answered position by
+// position as the drag moves, and the drop is judged where it is released. Data that is no file is taken
+// too: dropping it tells the player that it cannot be shown.
 void FormSurface::dragEnterEvent(QDragEnterEvent* event) {
-    if (dropTargetAt(event->position().toPoint())) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
+    event->acceptProposedAction();
 }
 
 void FormSurface::dragMoveEvent(QDragMoveEvent* event) {

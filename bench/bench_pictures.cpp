@@ -7,6 +7,7 @@
 #include "pictures/selection.h"
 #include "platform/picturebox.h"
 #include "platform/services.h"
+#include "ranking/module1.h"
 #include "tests/pictures/metafiles.h"
 #include "ufmain.h"
 
@@ -126,7 +127,8 @@ int bigPhotoChild(const char* path) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     setupApplication(app);
-    UFMain window;
+    ranking::Module1 ranking;
+    UFMain window(ranking);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         return 1;

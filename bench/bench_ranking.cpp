@@ -9,31 +9,33 @@ using namespace ranking;
 
 ZORUPA_BENCH(ranking_file) {
     QTemporaryDir dir;
-    Module1::setRankingFolder(dir.path());
+    Module1 ranking(dir.path());
     // Forty filled slots with Japanese names, the largest file the game writes in ordinary play.
-    for (int size = kFirstSize; size <= kLastSize; ++size) {
+    Tables filled;
+    for (const int size : engine::kGridSizes) {
         for (int place = 1; place <= kPlaces; ++place) {
-            Module1::tables.RankTime[size][place] =
-                QStringLiteral("%1:30").arg(place * 7, 2, 10, QChar(u'0'));
-            Module1::tables.RankName[size][place] =
-                QStringLiteral("名前%1〜プレイヤー").arg(size * 10 + place);
+            filled.RankTime[size][place] = QStringLiteral("%1:30").arg(place * 7, 2, 10, QChar(u'0'));
+            filled.RankName[size][place] = QStringLiteral("名前%1〜プレイヤー").arg(size * 10 + place);
         }
     }
-    Module1::myRankRewrite();
-    bench::measure("myRankLoad (40 filled slots)", 500, [] { Module1::myRankLoad(); });
-    bench::measure("full rewrite (myRankRewrite, atomic)", 500, [] { Module1::myRankRewrite(); });
+    const auto rewrite = [&ranking, &filled] {
+        writeRankingFile(ranking.rankingPath(), writeRanking(filled));
+    };
+    rewrite();
+    bench::measure("myRankLoad (40 filled slots)", 500, [&ranking] { ranking.myRankLoad(); });
+    bench::measure("full rewrite (atomic)", 500, rewrite);
     // Lock, reload, place, insert, rewrite, unlock: what OK in the name entry costs. Target: 2 ms.
     // Each time a second better than the last, from an empty 7×7, so that every run places, inserts and
     // writes.
-    Module1::tables.RankTime[7] = {};
-    Module1::myRankRewrite();
+    filled.RankTime[7] = {};
+    rewrite();
     int seconds = 3600;
-    const auto update = [&seconds] {
+    const auto update = [&seconds, &ranking] {
         --seconds;
         const QString time = QStringLiteral("%1:%2")
                                  .arg(seconds / 60, 2, 10, QChar(u'0'))
                                  .arg(seconds % 60, 2, 10, QChar(u'0'));
-        if (Module1::recordEntry(7, time, QStringLiteral("名前〜")).outcome != EntryResult::Outcome::Stored) {
+        if (ranking.recordEntry(7, time, QStringLiteral("名前〜")).outcome != EntryResult::Outcome::Stored) {
             qFatal("the locked update stored nothing");
         }
     };
@@ -41,13 +43,20 @@ ZORUPA_BENCH(ranking_file) {
     // QSaveFile flushes the new file to the disk before renaming it over the old: most of the rewrite's wall
     // time is that wait, which a folder in memory does not have.
     if (QTemporaryDir memory(QStringLiteral("/dev/shm/zorupa-bench-XXXXXX")); memory.isValid()) {
-        Module1::setRankingFolder(memory.path());
-        bench::measure("full rewrite in a memory folder (/dev/shm)", 500, [] { Module1::myRankRewrite(); });
-        bench::measure("locked update in a memory folder (/dev/shm)", 500, update);
+        Module1 inMemory(memory.path());
+        bench::measure("full rewrite in a memory folder (/dev/shm)", 500,
+                       [&] { writeRankingFile(inMemory.rankingPath(), writeRanking(filled)); });
+        const auto updateInMemory = [&seconds, &inMemory] {
+            --seconds;
+            const QString time = QStringLiteral("%1:%2")
+                                     .arg(seconds / 60, 2, 10, QChar(u'0'))
+                                     .arg(seconds % 60, 2, 10, QChar(u'0'));
+            inMemory.recordEntry(7, time, QStringLiteral("名前〜"));
+        };
+        bench::measure("locked update in a memory folder (/dev/shm)", 500, updateInMemory);
     }
-    bench::measure("readRanking + writeRanking, bytes only", 500, [] {
+    bench::measure("readRanking + writeRanking, bytes only", 500, [&filled] {
         Tables t;
-        readRanking(writeRanking(Module1::tables), t);
+        readRanking(writeRanking(filled), t);
     });
-    Module1::setRankingFolder(QString());
 }

@@ -39,9 +39,9 @@ int median(std::vector<int> v) {
 // Slides back and forth between the first size and size index far, one slide per run.
 void slides(const std::string& label, int far, int runs) {
     QTemporaryDir folder;
-    ranking::Module1::setRankingFolder(folder.path());
+    ranking::Module1 rankingFile(folder.path());
     Silence sound;
-    ranking::UFRank window(sound);
+    ranking::UFRank window(rankingFile, sound);
     window.show();
     auto* combo = window.findChild<QComboBox*>(QStringLiteral("Combo1"));
     MoveCounter counter;

@@ -3,6 +3,7 @@
 // machine's state at the moment weighs on both alike.
 #include "application.h"
 #include "bench.h"
+#include "ranking/module1.h"
 #include "ufmain.h"
 
 #include <QApplication>
@@ -58,7 +59,8 @@ int gameChild() {
     int argc = 1;
     QApplication app(argc, gArgv);
     setupApplication(app);
-    UFMain window;
+    ranking::Module1 ranking;
+    UFMain window(ranking);
     FirstPaint probe;
     window.centralWidget()->installEventFilter(&probe);
     window.show();

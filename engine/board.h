@@ -1,8 +1,11 @@
 // The puzzle's state as a plain value and the rules over it: layout, moves, slide frames and the solved test.
 #pragma once
 
+#include "sizes.h"
+
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +16,7 @@ inline constexpr int kTileCount = 100;   // tile boxes Picture1(0..99)
 inline constexpr int kBoardOrigin = 240; // twips: top-left of the board, the same place as the preview
 inline constexpr int kBoardSpan = 6015;  // twips: the preview's side, shared out among N tiles
 inline constexpr int kTileGap = 20;      // twips between neighbouring tiles
-inline constexpr int kFirstSize = 3;
-inline constexpr int kSlideSteps = 200; // mySlideSteps: divisor from tile pitch to a player's slide step
+inline constexpr int kSlideSteps = 200;  // mySlideSteps: divisor from tile pitch to a player's slide step
 
 using Cells = std::array<std::array<std::int16_t, kCells>, kCells>; // [column x][row y]
 
@@ -48,12 +50,6 @@ struct TilePlace {
     int side = 0; // width and height of the box
 };
 
-// N for a size entry; no entry selected (-1, text typed into the size box) gives N = 2.
-constexpr int gridForEntry(int entryIndex) {
-    return entryIndex + kFirstSize;
-}
-// "3×3" .. "10×10" in UTF-8, with U+00D7 between the two numbers.
-std::string sizeText(int n);
 // Tile pitch: 6015 / N to the nearest twip, halves to even (6015 / 6 gives 1002).
 std::int16_t tilePitch(int n);
 // The home cell of tile k: (k mod N, k div N).
@@ -70,9 +66,9 @@ bool isOpposite(int d, int previous);
 // A code is refused when the empty cell lies on the edge it would take a tile from.
 bool isRefused(const Board& board, int d);
 Cell movingCell(const Board& board, int d);
-// The board after a move that is not refused: the tile enters the empty cell, its old cell holds 0.
-// Returns the index of the tile that moved.
-int applyMove(Board& board, int d);
+// The board after a move: the tile enters the empty cell, its old cell holds 0. Returns the index of the tile
+// that moved, or nothing for a refused code, which leaves the board as it was.
+std::optional<int> applyMove(Board& board, int d);
 // The axis offsets a slide passes through (the frames), before the exact final placement.
 std::vector<int> frameOffsets(int d, int tileSize, int step);
 // +1 when the tile's coordinate grows (codes 1 and 3), -1 when it shrinks; vertical for codes 1 and 2.
@@ -84,6 +80,8 @@ bool isSolved(const Board& board);
 
 // Boards as text for tests and messages: rows separated by " / ", "_" for the empty cell.
 std::string boardToText(const Board& board);
+// The board a text describes. Anything that is not a board (ragged rows, a size outside 2..10, a tile
+// missing, doubled or out of range, no empty cell or two) throws std::invalid_argument naming the fault.
 Board boardFromText(const std::string& text, int tileSize = 0);
 
 } // namespace engine

@@ -1,4 +1,4 @@
-// One game: start and shuffle, the player's moves, the solved test and the clock.
+// One game: start and shuffle, the player's input and moves, the solved test and the clock.
 #include "game.h"
 
 #include "rules.h"
@@ -57,6 +57,21 @@ Layout homeLayout(int n, int pitch) {
     return layout;
 }
 
+int directionOfTravel(Travel travel) {
+    switch (travel) {
+    case Travel::Left:
+        return kFromRight;
+    case Travel::Up:
+        return kFromBelow;
+    case Travel::Right:
+        return kFromLeft;
+    case Travel::Down:
+        return kFromAbove;
+    default:
+        return kNone;
+    }
+}
+
 Layout Game::layout() const {
     return homeLayout(m_board.myGridN, m_board.myTileSize);
 }
@@ -73,21 +88,48 @@ void Game::apply(const Move& move) {
     applyMove(m_board, move.direction);
 }
 
-int Game::directionForClick(int tile) const {
-    return clickToDirection(m_board, tile);
+int Game::directionFor(const Input& input) const {
+    return input.kind == Input::Kind::Tile ? clickToDirection(m_board, input.tile)
+                                           : directionOfTravel(input.travel);
+}
+
+Answer Game::input(const Input& input, std::chrono::milliseconds now) {
+    // Clicks and keys move tiles only in a running game and never in the middle of another move: one that
+    // arrives meanwhile is dropped, not queued.
+    if (!m_playing || busy()) {
+        return {};
+    }
+    if (const std::optional<Move> move = moveFor(directionFor(input))) {
+        m_moving = true;
+        return {Answer::Kind::Move, *move, std::nullopt};
+    }
+    // An input that moves nothing still runs the solved test: a shuffle that ended solved is announced here.
+    return {Answer::Kind::NoEffect, {}, finishIfSolved(now)};
+}
+
+std::optional<Finish> Game::moved(const Move& move, std::chrono::milliseconds now) {
+    apply(move);
+    m_moving = false;
+    return finishIfSolved(now);
+}
+
+Turn Game::turnFor(Command command) const {
+    if (command == Command::Start && m_shuffling) {
+        return Turn::Never;
+    }
+    return busy() ? Turn::Later : Turn::Now;
 }
 
 int Game::playerStep() const {
     return engine::playerStep(m_board.myTileSize);
 }
 
-bool Game::finishIfSolved(std::chrono::milliseconds now) {
-    if (!isSolved(m_board)) {
-        return false;
+std::optional<Finish> Game::finishIfSolved(std::chrono::milliseconds now) {
+    if (!m_playing || !isSolved(m_board)) {
+        return std::nullopt;
     }
     m_playing = false;
-    m_finishedSeconds = wholeSeconds(m_startTime, now);
-    return true;
+    return Finish{m_board.myGridN, rankedTime(wholeSeconds(m_startTime, now))};
 }
 
 std::optional<std::string> Game::tick(std::chrono::milliseconds now) {
@@ -98,14 +140,14 @@ std::optional<std::string> Game::tick(std::chrono::milliseconds now) {
     return clockText(*m_shownSeconds);
 }
 
-std::optional<std::string> Game::rankedTime() const {
-    if (m_finishedSeconds >= kHour) {
+std::optional<std::string> Game::rankedTime(std::int64_t finishedSeconds) const {
+    if (finishedSeconds >= kHour) {
         return std::nullopt;
     }
     // The clock ticks twice a second, so it shows the true time or one second less: that shown value counts.
     const bool shownIsCurrent =
-        m_shownSeconds && (*m_shownSeconds == m_finishedSeconds || *m_shownSeconds == m_finishedSeconds - 1);
-    return clockText(shownIsCurrent ? *m_shownSeconds : m_finishedSeconds);
+        m_shownSeconds && (*m_shownSeconds == finishedSeconds || *m_shownSeconds == finishedSeconds - 1);
+    return clockText(shownIsCurrent ? *m_shownSeconds : finishedSeconds);
 }
 
 } // namespace engine

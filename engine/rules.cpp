@@ -1,4 +1,4 @@
-// Shuffle draws, input mapping and the clock text.
+// Shuffle draws, clicks and the clock text.
 #include "rules.h"
 
 #include "rounding.h"
@@ -17,29 +17,6 @@ int shuffleDirection(double r) {
 
 int playerStep(int tileSize) {
     return nearest(double(tileSize) / kSlideSteps);
-}
-
-int keyToDirection(int keyCode) {
-    switch (keyCode) {
-    case 37:
-    case 100:
-    case 52:
-        return kFromRight; // left arrow: the tile right of the gap slides left
-    case 38:
-    case 104:
-    case 56:
-        return kFromBelow; // up arrow
-    case 39:
-    case 102:
-    case 54:
-        return kFromLeft; // right arrow
-    case 40:
-    case 98:
-    case 50:
-        return kFromAbove; // down arrow
-    default:
-        return kNone;
-    }
 }
 
 int clickToDirection(const Board& b, int tileIndex) {

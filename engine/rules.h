@@ -1,4 +1,4 @@
-// The formulas that turn random draws, keys, clicks and elapsed time into the game's numbers.
+// The formulas that turn random draws, clicks and elapsed time into the game's numbers.
 #pragma once
 
 #include "board.h"
@@ -17,8 +17,6 @@ int shuffleDirection(double r);
 // The step of a player's slide: the tile pitch over the slide steps, to the nearest twip.
 int playerStep(int tileSize);
 
-// Key codes are the classic virtual-key numbers: arrows 37..40, top-row digits 48..57, keypad digits 96..105.
-int keyToDirection(int keyCode);
 // The code that moves the clicked tile, or kNone. Neighbours are tried left, right, above, below.
 int clickToDirection(const Board& board, int tileIndex);
 

@@ -1,6 +1,7 @@
 // libFuzzer harness for the ranking file: any bytes as ranking.txt go through the one reader and a finished
 // game's locked update. The reader returns them unchanged, what is then written is the program's own 49-line
-// layout, which reads and writes back unchanged, and a stored entry is in it.
+// layout, which reads and writes back unchanged, a stored entry is in it, and every other entry keeps its
+// bytes.
 #include "ranking/module1.h"
 #include "ranking/rankfile.h"
 
@@ -49,13 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The first byte picks the size, the next two the time; the entry goes where that time ranks.
-    const int gridSize = kFirstSize + (size > 0 ? data[0] % 8 : 0);
+    const int gridSize = engine::kGridSizes[size > 0 ? data[0] % engine::kGridSizes.size() : 0];
     const int seconds = size > 2 ? (data[1] * 256 + data[2]) % 3600 : 0;
     const QString time =
         QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QChar(u'0')).arg(seconds % 60, 2, 10, QChar(u'0'));
-    Module1::setRankingFolder(folder().path());
-    Module1::tables = Tables{};
-    const EntryResult entry = Module1::recordEntry(gridSize, time, QStringLiteral("名前"));
+    Module1 ranking(folder().path());
+    const EntryResult entry = ranking.recordEntry(gridSize, time, QStringLiteral("名前"));
     QFile stored(path);
     if (!stored.open(QIODevice::ReadOnly)) {
         std::abort();
@@ -68,8 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             result.RankName[gridSize][entry.place] != QStringLiteral("名前")) {
             std::abort();
         }
+        // Every other entry keeps its bytes: the file is the input's entries with this one put in.
+        if (after != rankingWithEntry(input, gridSize, entry.place, time, QStringLiteral("名前"))) {
+            std::abort();
+        }
     } else if (entry.outcome != EntryResult::Outcome::Outranked || after != input) {
         std::abort(); // a time that ranks nowhere leaves the file as it was
+    }
+    // The entries' copy is the layout, and once there it stays as it is.
+    const QByteArray entries = rankingEntries(input);
+    if (!isLayout(entries) || !readsAsRanking(entries) || rankingEntries(entries) != entries) {
+        std::abort();
     }
     return 0;
 }

@@ -97,6 +97,14 @@ Attempt readOnce(const QByteArray& path, ReadResult& result) {
     return Attempt::Done;
 }
 
+} // namespace
+
+QString writeFailureTitle() {
+    return QStringLiteral("保存不可通知");
+}
+
+namespace {
+
 WriteResult writeFailure(const QString& path) {
     return {false,
             QStringLiteral("ランキングを保存出来ませんでした。\n%1").arg(QDir::toNativeSeparators(path))};
@@ -205,16 +213,22 @@ EntryResult updateRankingFile(const QString& path, Tables& tables, int size, con
     if (read.status == ReadStatus::Unreadable) {
         return {Outcome::Unreadable, kNoPlace, {}};
     }
-    readRanking(read.status == ReadStatus::Read ? read.bytes : emptyRanking(), tables);
-    const int place = placeFor(tables, size, time);
+    const QByteArray before = read.status == ReadStatus::Read ? read.bytes : emptyRanking();
+    Tables now;
+    readRanking(before, now);
+    const int place = placeFor(now, size, time);
     if (place == kNoPlace) {
+        tables = now;
         return {Outcome::Outranked, kNoPlace, {}};
     }
-    insertEntry(tables, size, place, time, name);
-    const WriteResult written = replaceFile(path, writeRanking(tables));
+    const QByteArray after = rankingWithEntry(before, size, place, time, name);
+    const WriteResult written = replaceFile(path, after);
     if (!written.ok) {
+        tables = now;
         return {Outcome::NotSaved, place, written.error};
     }
+    tables = Tables{};
+    readRanking(after, tables);
     return {Outcome::Stored, place, {}};
 }
 
@@ -227,11 +241,10 @@ void adoptProgramRanking(const QString& programRanking, const QString& dataRanki
     if (read.status != ReadStatus::Read) {
         return;
     }
-    Tables entries;
-    readRanking(read.bytes, entries);
+    const QByteArray copy = readsAsRanking(read.bytes) ? read.bytes : rankingEntries(read.bytes);
     const RankingLock lock(dataRanking);
     if (lock.held() && !QFileInfo::exists(dataRanking)) {
-        replaceFile(dataRanking, writeRanking(entries));
+        replaceFile(dataRanking, copy);
     }
 }
 

@@ -2,7 +2,7 @@
 // single step for every copy of the game that shares the file.
 #pragma once
 
-#include "module1.h"
+#include "rankbytes.h"
 
 #include <QByteArray>
 #include <QLockFile>
@@ -18,6 +18,27 @@ inline constexpr qint64 kMaxFileBytes = 1 << 20;
 inline constexpr std::chrono::milliseconds kLockWait{3000};
 // An update holds the lock for milliseconds; a lock older than this was left by a copy that hangs.
 inline constexpr std::chrono::milliseconds kStaleLockAge{10000};
+
+// The outcome of a write to disk; on failure the previous file is left as it was.
+struct WriteResult {
+    bool ok = true;
+    QString error; // for the player, in the program's own words
+};
+// The title of the message box that tells the player a write failed.
+QString writeFailureTitle();
+
+// The outcome of storing a finished game's entry.
+struct EntryResult {
+    enum class Outcome {
+        Stored,     // written at place
+        Outranked,  // the file as it is now has no place for the time; nothing was written
+        Unreadable, // the file could not be read; nothing was written over it
+        NotSaved,   // the lock or the write failed; the file is as it was
+    };
+    Outcome outcome = Outcome::Stored;
+    int place = kNoPlace;
+    QString error; // NotSaved: for the player, in the program's own words
+};
 
 enum class ReadStatus { Read, Missing, Unreadable };
 struct ReadResult {
@@ -45,13 +66,15 @@ QString lockPathFor(const QString& rankingPath);
 // is never written over.
 WriteResult writeRankingFile(const QString& path, const QByteArray& bytes);
 
-// The update of a finished game, one step under the lock: reloads the file into tables, places the time and
-// inserts the entry where it ranks now, and rewrites the file.
+// The update of a finished game, one step under the lock: reads the file, places the time where it ranks now
+// and rewrites the file with the entry put in there, every other entry's bytes kept as they were. The tables
+// are left holding what the file holds afterwards.
 EntryResult updateRankingFile(const QString& path, Tables& tables, int size, const QString& time,
                               const QString& name);
 
-// The first time the data folder's ranking is used, the entries of the ranking beside the program (which
-// cannot be written) are copied into it, so that nothing the player had is hidden.
+// The first time the data folder's ranking is used, the ranking beside the program (which cannot be written)
+// is copied into it byte for byte, so that nothing the player had is hidden or changed: the whole file when
+// it reads as a ranking, otherwise its entries in the program's own layout.
 void adoptProgramRanking(const QString& programRanking, const QString& dataRanking);
 
 } // namespace ranking

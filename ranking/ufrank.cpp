@@ -13,9 +13,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
-#include <QStringDecoder>
 #include <QStyledItemDelegate>
 #include <optional>
 
@@ -29,7 +27,6 @@ constexpr int kListTop = 480;
 constexpr int kListPitch = 2805; // list width 2775 plus a gap of 30
 constexpr int kListWidth = 2775;
 constexpr int kListHeight = 930;
-constexpr int kLinesPerSection = 1 + kPlaces; // header, then places 1..5
 // A slide to the neighbouring size takes this long; farther slides take proportionally longer.
 constexpr int kMsPerPitch = 320;
 
@@ -79,28 +76,8 @@ private:
 
 } // namespace
 
-RankListLines rankListLines(const QByteArray& bytes) {
-    QStringDecoder decode(kCodePage);
-    const QString text = decode(bytes);
-    // CR LF as written; a lone CR or LF from an edited file also ends a line.
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = text.split(lineEnd);
-    if (lines.last().isEmpty()) {
-        lines.removeLast(); // the end of the last line, not a line of its own
-    }
-    RankListLines lists;
-    for (int i = 0; i < kListCount; ++i) {
-        for (int place = 1; place <= kPlaces; ++place) {
-            const qsizetype at = qsizetype(i) * kLinesPerSection + place;
-            // A line the file lacks shows as the empty slot the program would have written there.
-            QString line = at < lines.size() ? lines[at] : QString::number(place) + QStringLiteral(",,");
-            lists[static_cast<std::size_t>(i)].append(line.replace(QLatin1Char(','), QLatin1Char('\t')));
-        }
-    }
-    return lists;
-}
-
-UFRank::UFRank(platform::SoundPlayer& sound, QWidget* parent) : QDialog(parent), m_sound(sound) {
+UFRank::UFRank(Module1& ranking, platform::SoundPlayer& sound, QWidget* parent)
+    : QDialog(parent), m_ranking(ranking), m_sound(sound) {
     setObjectName(QStringLiteral("UFRank"));
     setWindowTitle(QStringLiteral("ランキング表"));
     platform::makeFixedDialog(this, kClientWidth, kClientHeight);
@@ -149,7 +126,7 @@ void UFRank::createControls() {
 }
 
 void UFRank::Form_Load() {
-    const std::optional<QByteArray> bytes = Module1::loadRankingBytes();
+    const std::optional<QByteArray> bytes = m_ranking.loadRankingBytes();
     if (!bytes) {
         return; // the window opens with empty lists and an empty selector
     }
@@ -157,7 +134,7 @@ void UFRank::Form_Load() {
     for (int i = 0; i < kListCount; ++i) {
         List2[static_cast<std::size_t>(i)]->addItems(lines[static_cast<std::size_t>(i)]);
     }
-    for (int size = kFirstSize; size <= kLastSize; ++size) {
+    for (const int size : engine::kGridSizes) {
         Combo1->addItem(sizeText(size));
     }
     Combo1->setCurrentIndex(0);

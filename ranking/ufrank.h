@@ -2,9 +2,9 @@
 // so that one size at a time is in view.
 #pragma once
 
-#include <QByteArray>
+#include "engine/sizes.h"
+
 #include <QDialog>
-#include <QStringList>
 #include <array>
 
 class QComboBox;
@@ -17,18 +17,15 @@ class SoundPlayer;
 
 namespace ranking {
 
-inline constexpr int kListCount = 8; // sizes 3..10
+class Module1;
 
-// The eight lists' lines from the bytes of ranking.txt: five lines per size, each the file's entry line with
-// every "," turned into a tab. Lines the file does not have show as empty slots (their place number).
-using RankListLines = std::array<QStringList, kListCount>;
-RankListLines rankListLines(const QByteArray& bytes);
+inline constexpr int kListCount = engine::kGridSizeCount; // one list per size
 
 class UFRank : public QDialog {
     Q_OBJECT
 public:
-    // The move sound is the main window's; it must outlive this window.
-    explicit UFRank(platform::SoundPlayer& sound, QWidget* parent = nullptr);
+    // The ranking and the move sound are the application's; both must outlive this window.
+    UFRank(Module1& ranking, platform::SoundPlayer& sound, QWidget* parent = nullptr);
 
     // Event handlers, named after their control and event.
     void Combo1_Click();   // slide to the selected size
@@ -52,6 +49,7 @@ private:
     bool slideTo(int k);
     void setLeft(int i, int twips);
 
+    Module1& m_ranking;
     platform::SoundPlayer& m_sound;
     QComboBox* Combo1 = nullptr;
     QPushButton* Command2 = nullptr;

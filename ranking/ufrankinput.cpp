@@ -24,8 +24,8 @@ constexpr int kClientHeight = 3390;
 constexpr int kRowTop = 1080;
 constexpr int kRowPitch = 360;
 constexpr int kEnter = 13;
-const QString kOutranked =
-    QStringLiteral("ランキングに登録出来ませんでした。\n名前の入力中に、より良い記録が登録されました。");
+const QString kNotEntered = QStringLiteral("ランキングに登録出来ませんでした。");
+const QString kOutrankedMeanwhile = QStringLiteral("\n名前の入力中に、より良い記録が登録されました。");
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, QRect twips) {
     auto* label = new QLabel(text, parent);
@@ -41,10 +41,10 @@ void setBoxColour(QLineEdit* box, QColor colour) {
 }
 } // namespace
 
-UFRankInput::UFRankInput(Entry entry, const ranking::Tables& shown, Today today)
-    : QWidget(nullptr), m_entry(std::move(entry)), m_today(std::move(today)) {
-    Q_ASSERT(m_entry.place >= 1 && m_entry.place <= ranking::kPlaces);
-    m_entry.place = std::clamp(m_entry.place, 1, ranking::kPlaces);
+UFRankInput::UFRankInput(Entry entry, const ranking::Tables& shown, ranking::Module1& ranking, Today today)
+    : QWidget(nullptr), m_entry(std::move(entry)), m_ranking(ranking), m_today(std::move(today)) {
+    Q_ASSERT(m_entry.place >= 0 && m_entry.place <= ranking::kPlaces);
+    m_entry.place = std::clamp(m_entry.place, 0, ranking::kPlaces);
     setObjectName(QStringLiteral("UFRankInput"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ランキング入力"));
@@ -59,7 +59,7 @@ void UFRankInput::createControls() {
                        {120, 120, 2055, 255});
     Label6 = makeLabel(this, QStringLiteral("Label6"), QStringLiteral("名前を入力して下さい。"),
                        {120, 360, 1935, 255});
-    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), ranking::sizeText(ranking::kFirstSize),
+    LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), ranking::sizeText(engine::kSmallestGrid),
                         {120, 720, 855, 255});
     const QColor buttonFace = palette().color(QPalette::Button);
     for (int i = 0; i < ranking::kPlaces; ++i) {
@@ -86,7 +86,7 @@ void UFRankInput::createControls() {
 
 void UFRankInput::showRows(const ranking::Tables& shown) {
     ranking::Tables rows = shown;
-    ranking::insertEntry(rows, m_entry.size, m_entry.place, m_entry.time, QString());
+    ranking::insertEntry(rows, m_entry.size, shownPlace(), m_entry.time, QString());
     for (int i = 0; i < ranking::kPlaces; ++i) {
         const auto k = static_cast<std::size_t>(i);
         Label4[k]->setText(rows.RankTime[m_entry.size][i + 1]);
@@ -127,10 +127,10 @@ void UFRankInput::Command1_Click() {
     // The file may have changed since the dialog opened (a clearing, another finished game, another copy of
     // the game): the entry goes where its time ranks now, and every other entry the file holds is kept.
     using Outcome = EntryResult::Outcome;
-    const EntryResult result = Module1::recordEntry(m_entry.size, m_entry.time, storableName(box->text()));
+    const EntryResult result = m_ranking.recordEntry(m_entry.size, m_entry.time, storableName(box->text()));
     switch (result.outcome) {
     case Outcome::Unreadable:
-        report(QStringLiteral("ランキングを読み込み出来ませんでした。\n%1").arg(Module1::rankingPath()),
+        report(QStringLiteral("ランキングを読み込み出来ませんでした。\n%1").arg(m_ranking.rankingPath()),
                QStringLiteral("読込不可通知"), platform::MessageIcon::Stop);
         return; // the dialog stays open, so OK can be tried again
     case Outcome::NotSaved:
@@ -139,7 +139,9 @@ void UFRankInput::Command1_Click() {
     case Outcome::Outranked: {
         m_done = true; // the box below runs a loop of its own, in which OK could be pressed again
         const QPointer<UFRankInput> alive(this);
-        report(kOutranked, QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
+        // When the place was not known at the finish, nothing better came meanwhile: the time earned none.
+        report(m_entry.place == 0 ? kNotEntered : kNotEntered + kOutrankedMeanwhile,
+               QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
         if (alive.isNull()) {
             return;
         }

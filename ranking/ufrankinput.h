@@ -19,16 +19,19 @@ public:
     // What the dialog enters, fixed when it opens: the main window may change, finish another game, clear the
     // ranking or close before OK is pressed.
     struct Entry {
-        int size = 0;  // grid size 3..10
+        int size = 0;  // a listed grid size
         QString time;  // "mm:ss"
-        int place = 0; // 1..5, the place the time earned when the game was finished
+        int place = 0; // 1..5, the place the time earned when the game was finished; 0 when the ranking could
+                       // not be read then, and the place is found at OK
     };
     using Today = std::function<QDate()>;
 
     // shown: the ranking as read when the game was finished; the dialog shows it with the entry inserted.
-    // A top-level window that deletes itself when closed, so it outlives the main window if need be.
+    // A top-level window that deletes itself when closed, so it outlives the main window if need be; the
+    // ranking is the application's and outlives every window.
     UFRankInput(
-        Entry entry, const ranking::Tables& shown, Today today = [] { return QDate::currentDate(); });
+        Entry entry, const ranking::Tables& shown, ranking::Module1& ranking,
+        Today today = [] { return QDate::currentDate(); });
 
     const Entry& entry() const { return m_entry; }
     // Shows the dialog centred over owner (or the screen when there is none), without blocking owner.
@@ -41,9 +44,12 @@ private:
     void createControls();
     void showRows(const ranking::Tables& shown);
     void report(const QString& text, const QString& title, platform::MessageIcon icon);
-    QLineEdit* newNameBox() const { return Text1[static_cast<std::size_t>(m_entry.place - 1)]; }
+    // The row of the new entry: its place, or the first row while the place is not known.
+    int shownPlace() const { return m_entry.place == 0 ? 1 : m_entry.place; }
+    QLineEdit* newNameBox() const { return Text1[static_cast<std::size_t>(shownPlace() - 1)]; }
 
     Entry m_entry;
+    ranking::Module1& m_ranking;
     Today m_today;
     bool m_done = false;
 

@@ -17,31 +17,26 @@
 namespace testing {
 
 struct Fixture {
-    // A finished game hands its time to the ranking: keep that file out of the build's folders.
+    // A finished game hands its time to the ranking: keep that file out of the build's folders, in a folder
+    // of the fixture's own unless the test names one.
     QTemporaryDir rankingFolder;
+    ranking::Module1 ranking;
     ManualClock clock;
     RecordingSound sound;
     std::unique_ptr<UFMain> window;
 
     explicit Fixture(std::unique_ptr<platform::UniformSource> random = nullptr,
-                     std::chrono::milliseconds slide = std::chrono::milliseconds(2)) {
-        if (ranking::Module1::rankingPath().startsWith(platform::programFolder())) {
-            ranking::Module1::setRankingFolder(rankingFolder.path()); // unless the test chose a folder itself
-            m_ownsRankingFolder = true;
-        }
+                     std::chrono::milliseconds slide = std::chrono::milliseconds(2),
+                     const QString& folder = {})
+        : ranking(folder.isEmpty() ? rankingFolder.path() : folder) {
         UFMain::Services services;
         services.random = random ? std::move(random) : std::make_unique<platform::ClockSeededSource>(42);
         services.clock = std::make_unique<ManualClock>(clock);
         services.sound = std::make_unique<RecordingSound>(sound);
         services.slideDuration = slide;
-        window = std::make_unique<UFMain>(std::move(services));
+        window = std::make_unique<UFMain>(ranking, std::move(services));
     }
-    ~Fixture() {
-        window.reset();
-        if (m_ownsRankingFolder) {
-            ranking::Module1::setRankingFolder(QString()); // the folder goes with this fixture
-        }
-    }
+    ~Fixture() { window.reset(); }
     Fixture(const Fixture&) = delete;
     Fixture& operator=(const Fixture&) = delete;
     UFMain& w() { return *window; }
@@ -66,9 +61,6 @@ struct Fixture {
         image.fill(colour);
         window->setCurrentPicture(platform::rasterPictureFromImage(image));
     }
-
-private:
-    bool m_ownsRankingFolder = false;
 };
 
 // Every tile but the missing one stands at the cell the board says, and each index is there once.

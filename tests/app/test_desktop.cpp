@@ -59,13 +59,13 @@ int captionRoom(const QAbstractButton* button) {
 class TestDesktop : public QObject {
     Q_OBJECT
     QTemporaryDir m_rankingFolder;
+    ranking::Module1 m_ranking{m_rankingFolder.path()};
 
 private slots:
     void initTestCase() {
         QVERIFY2(QApplication::palette().color(QPalette::Window) == kDarkerWindow,
                  "qt6ct's platform theme did not load (scripts/dev installs qt6ct)");
         QVERIFY(m_rankingFolder.isValid());
-        ranking::Module1::setRankingFolder(m_rankingFolder.path());
         // The theme puts its own font on the application once the event loop runs.
         QTest::qWait(100);
     }
@@ -84,8 +84,8 @@ private slots:
         f.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
         testing::RecordingSound sound;
-        ranking::UFRank rank(sound);
-        UFRankInput entry({10, QStringLiteral("59:59"), 1}, ranking::Tables{},
+        ranking::UFRank rank(m_ranking, sound);
+        UFRankInput entry({10, QStringLiteral("59:59"), 1}, ranking::Tables{}, m_ranking,
                           [] { return QDate(2004, 7, 15); });
         QList<const QWidget*> captioned;
         for (const QWidget* window : std::initializer_list<const QWidget*>{&f.w(), &rank, &entry}) {
@@ -146,7 +146,7 @@ private slots:
     }
 
     void nameBoxTextReads() {
-        auto* dialog = new UFRankInput({4, QStringLiteral("01:23"), 1}, ranking::Tables{},
+        auto* dialog = new UFRankInput({4, QStringLiteral("01:23"), 1}, ranking::Tables{}, m_ranking,
                                        [] { return QDate(2004, 7, 15); });
         dialog->showOver(nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(face.pixelColor(face.width() - 2, face.height() / 2),
                  QApplication::palette().color(QPalette::Base));
         testing::RecordingSound sound;
-        ranking::UFRank rank(sound);
+        ranking::UFRank rank(m_ranking, sound);
         for (const QListWidget* list : rank.findChildren<QListWidget*>()) {
             QCOMPARE(list->palette().color(QPalette::Base), kDarkerButton);
             QVERIFY(platform::contrastRatio(list->palette().color(QPalette::Text), kDarkerButton) >=

@@ -5,6 +5,7 @@
 #include "pictures/painting.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
+#include "ranking/module1.h"
 #include "support/support.h"
 #include "ufmain.h"
 
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -144,6 +146,8 @@ private slots:
 
 private:
     void startGame(int sizeEntry, bool numbers);
+    QTemporaryDir m_rankingFolder;
+    ranking::Module1 m_ranking{m_rankingFolder.path()};
     std::unique_ptr<UFMain> m_window;
 };
 
@@ -156,7 +160,7 @@ void TestHiDpi::init() {
     services.random = std::make_unique<platform::ClockSeededSource>(7);
     services.clock = std::make_unique<testing::ManualClock>();
     services.sound = std::make_unique<testing::RecordingSound>();
-    m_window = std::make_unique<UFMain>(std::move(services));
+    m_window = std::make_unique<UFMain>(m_ranking, std::move(services));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QCOMPARE(m_window->devicePixelRatioF(), ratio());

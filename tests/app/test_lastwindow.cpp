@@ -107,7 +107,7 @@ private slots:
         Fixture f;
         f.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
-        auto* entry = new UFRankInput({4, QStringLiteral("01:00"), 1}, ranking::Tables{});
+        auto* entry = new UFRankInput({4, QStringLiteral("01:00"), 1}, ranking::Tables{}, f.ranking);
         entry->showOver(&f.w());
         QPointer<UFRankInput> alive(entry);
         QTimer::singleShot(0, &scope, [&] {

@@ -228,6 +228,46 @@ private slots:
         QCOMPARE(combo->count(), 8);
     }
 
+    // Typed text selects no entry: not by completing it, not when the focus leaves the box for Start, not by
+    // Return. Only a choice from the list, the menu or an arrow key in the box selects.
+    void typedSizeSelectsNoEntryWhenTheFocusLeaves() {
+        Fixture f;
+        UFMain& w = f.w();
+        auto* combo = f.child<QComboBox>("Combo1");
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("4"));
+        QCOMPARE(combo->currentText(), QStringLiteral("4"));
+        QTest::mouseClick(f.child<QPushButton>("Command2"), Qt::LeftButton);
+        QVERIFY(w.isPlaying());
+        QCOMPARE(int(w.board().myGridN), 2);
+        QCOMPARE(int(w.board().myTileSize), 3008);
+        QCOMPARE(combo->currentIndex(), -1);
+        QCOMPARE(combo->currentText(), QStringLiteral("4"));
+        QVERIFY(action(w, "M323")->isChecked());
+        QVERIFY(!action(w, "M322")->isChecked());
+
+        // The whole text of an entry, then Return, then the focus gone by Tab: still no entry.
+        QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("6×6"));
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != combo->lineEdit());
+        QCOMPARE(combo->currentIndex(), -1);
+        QCOMPARE(combo->currentText(), QStringLiteral("6×6"));
+        QVERIFY(action(w, "M323")->isChecked());
+
+        // An arrow key in the box chooses from the list, and the menu follows.
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Down);
+        QVERIFY(combo->currentIndex() >= 0);
+        QVERIFY(action(w, qPrintable(QStringLiteral("M32%1").arg(combo->currentIndex() + 1)))->isChecked());
+    }
+
     void focusStartsOnChoosePictureAndFollowsTheTabOrder() {
         Fixture f;
         UFMain& w = f.w();

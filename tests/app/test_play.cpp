@@ -292,7 +292,9 @@ private slots:
         ProbeSound* sound = probe.get();
         services.sound = std::move(probe);
         services.slideDuration = 5ms;
-        UFMain w(std::move(services));
+        QTemporaryDir rankingFolder;
+        ranking::Module1 ranking(rankingFolder.path());
+        UFMain w(ranking, std::move(services));
         w.Command2_Click();
         engine::Board b = w.board();
         const int d = b.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
@@ -365,6 +367,78 @@ private slots:
         QTest::keyClick(f.text1(), Qt::Key_Left); // the gap is in the last column: refused
         QCOMPARE(int(messages.asked().size()), 1);
         QVERIFY(!w.isPlaying());
+    }
+
+    // After the finish: a click that moves nothing announced it; Start lays the board out again, the shown
+    // missing piece hidden and the preview still hidden.
+    void aClickThatMovesNothingFinishesAndStartHidesTheMissingPieceAgain() {
+        std::vector<double> twice = solvedTwoByTwo();
+        const std::vector<double> once = solvedTwoByTwo();
+        twice.insert(twice.end(), once.begin(), once.end());
+        Fixture f(std::make_unique<testing::ScriptedSource>(twice));
+        MessageRecorder messages;
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        typeIntoSizeBox(f);
+        w.Command2_Click();
+        QCOMPARE(text(w.board()), QStringLiteral("0 1 / 2 _"));
+        QTest::mouseClick(w.tile(0), Qt::LeftButton); // diagonal to the gap: nothing moves
+        QCOMPARE(int(messages.asked().size()), 1);
+        QCOMPARE(messages.asked()[0].title, QStringLiteral("完成通知"));
+        QVERIFY(w.tile(3)->isVisibleTo(&w));
+        QVERIFY(!w.isPlaying());
+
+        w.Command2_Click();
+        QVERIFY(w.isPlaying());
+        QVERIFY(!w.tile(3)->isVisibleTo(&w));
+        QVERIFY(!f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QCOMPARE(int(messages.asked().size()), 1);
+    }
+
+    // A picture dropped during a game stands in front of it; the game goes on behind and its finish, reached
+    // with the arrow keys, is announced.
+    void aGameSolvedBehindADroppedPictureIsAnnounced() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("plain.png"));
+        QImage plain(64, 48, QImage::Format_RGB32);
+        plain.fill(Qt::darkCyan);
+        QVERIFY(plain.save(path));
+        Fixture f(std::make_unique<platform::ClockSeededSource>(23));
+        MessageRecorder messages;
+        platform::ClockSeededSource same(23);
+        const Shuffle shuffle = drawnShuffle(same, 3);
+        f.selectSize(3);
+        QVERIFY(f.showAndStart());
+        UFMain& w = f.w();
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(path)});
+        w.Form_OLEDragDrop(&drop);
+        QTRY_COMPARE(w.currentPicture().width(), 64 * 2540.0 / 96);
+        QVERIFY(f.child<QWidget>("Picture2")->isVisibleTo(&w));
+        QVERIFY(w.isPlaying());
+        for (std::size_t i = shuffle.moves.size(); i-- > 0;) {
+            QTest::keyClick(f.text1(), testing::keyFor(opposite(shuffle.moves[i])));
+        }
+        QCOMPARE(int(messages.asked().size()), 1);
+        QCOMPARE(messages.asked()[0].text, QStringLiteral("完成です！"));
+        QVERIFY(!w.isPlaying());
+    }
+
+    // Start paints every face afresh: the same picture at the same size gives the same faces, numbers and
+    // all, however often it is painted.
+    void facesPaintedTwiceAreTheSame() {
+        Fixture f(std::make_unique<platform::ClockSeededSource>(6));
+        f.selectSize(4);
+        QVERIFY(f.showAndStart());
+        std::vector<QImage> first;
+        for (int k = 0; k < 16; ++k) {
+            first.push_back(f.w().tile(k)->backing());
+        }
+        f.w().Command2_Click();
+        for (int k = 0; k < 16; ++k) {
+            QVERIFY2(f.w().tile(k)->backing() == first[std::size_t(k)], qPrintable(QString::number(k)));
+        }
     }
 
     void aMovingInputTakesASolvedShuffleApart() {
@@ -486,9 +560,9 @@ private slots:
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
-    // A big picture decodes while the window goes on: the clock ticks, and a key pressed meanwhile is neither
-    // lost nor applied before the picture is in place.
-    void inputDuringAPictureLoadWaitsItsTurn() {
+    // A big picture decodes while the window goes on: the clock ticks; clicks and keys pressed meanwhile are
+    // dropped, as during a slide, while a command waits its turn and runs once the picture is in place.
+    void inputDuringAPictureLoadIsDroppedAndCommandsWait() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("big.jpg"));
         QImage big(4000, 3000, QImage::Format_RGB32);
@@ -500,31 +574,44 @@ private slots:
         Fixture f(std::make_unique<platform::ClockSeededSource>(31));
         UFMain& w = f.w();
         QVERIFY(f.showAndStart());
+        const QString before = text(w.board());
         const int d = w.board().myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
-        engine::Game expected(w.board());
-        expected.apply(*expected.moveFor(d));
+        const engine::Cell c = engine::movingCell(w.board(), d);
+        const int neighbour = w.board().myBoard[c.x][c.y];
         int ticksWhileLoading = 0;
-        bool boardKeptDuringLoad = true;
+        int dialogs = 0;
+        bool dialogDuringLoad = false;
+        platform::setFileDialogHook([&](const QString&) {
+            ++dialogs;
+            dialogDuringLoad = w.isBusy();
+            return std::optional<QString>();
+        });
         QTimer ticker;
         connect(&ticker, &QTimer::timeout, &w, [&] {
-            if (!w.isBusy()) {
+            if (!w.isBusy() || ++ticksWhileLoading > 1) {
                 return;
             }
-            if (++ticksWhileLoading == 1) {
+            for (int i = 0; i < 6; ++i) { // a held arrow key repeats
                 QTest::keyClick(f.text1(), testing::keyFor(d));
             }
-            boardKeptDuringLoad = boardKeptDuringLoad && text(w.board()) != text(expected.board());
+            QTest::mouseClick(w.tile(neighbour), Qt::LeftButton);
+            w.Command1_Click(); // the picture dialog waits for the load
         });
         ticker.start(1);
         QMimeData drop;
         drop.setUrls({QUrl::fromLocalFile(path)});
         w.Form_OLEDragDrop(&drop);
         QTRY_COMPARE(w.currentPicture().width(), 4000 * 2540.0 / 96);
-        QTRY_COMPARE(text(w.board()), text(expected.board()));
+        QTRY_COMPARE(dialogs, 1);
         ticker.stop();
+        platform::setFileDialogHook({});
         QVERIFY(ticksWhileLoading > 0);
-        QVERIFY(boardKeptDuringLoad);
-        QCOMPARE(f.sound.m_played->size(), 1); // the key's slide, after the picture
+        QVERIFY(!dialogDuringLoad);
+        QCOMPARE(text(w.board()), before);
+        QVERIFY(f.sound.m_played->isEmpty());
+        QVERIFY(w.isPlaying()); // a drop leaves the game running, and a key moves its tiles again
+        QTest::keyClick(f.text1(), testing::keyFor(d));
+        QVERIFY(text(w.board()) != before);
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 

@@ -38,14 +38,11 @@ private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
 
 private slots:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        ranking::Module1::setRankingFolder(m_dir->path());
-    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
     void rankingWindowIsModalAndTheKeysActOnTheBoardAfterIt() {
         QVERIFY(writeAll(filePath(), someRanking()));
-        testing::Fixture f;
+        testing::Fixture f(nullptr, std::chrono::milliseconds(2), m_dir->path());
         f.w().show();
         QVERIFY(QTest::qWaitForWindowActive(&f.w()));
         QTest::mouseClick(f.child<QPushButton>("Command2"), Qt::LeftButton);
@@ -113,7 +110,7 @@ private slots:
 
     void clearingWithYesEmptiesEverySlot() {
         QVERIFY(writeAll(filePath(), someRanking()));
-        testing::Fixture f;
+        testing::Fixture f(nullptr, std::chrono::milliseconds(2), m_dir->path());
         testing::MessageRecorder answers(platform::MessageAnswer::Yes);
         f.child<QAction>("MR0")->trigger();
         QCOMPARE(answers.asked().size(), 1u);
@@ -129,7 +126,7 @@ private slots:
         // Not even a file the program would write differently is rewritten.
         const QByteArray odd = someRanking().replace("\r\n", "\n") + "extra line";
         QVERIFY(writeAll(filePath(), odd));
-        testing::Fixture f;
+        testing::Fixture f(nullptr, std::chrono::milliseconds(2), m_dir->path());
         f.w().show();
         QString text;
         bool question = false;
@@ -148,8 +145,8 @@ private slots:
 
     void aClearingThatCannotBeWrittenIsReported() {
         QVERIFY(writeAll(m_dir->filePath(QStringLiteral("plain")), "x"));
-        ranking::Module1::setRankingFolder(m_dir->filePath(QStringLiteral("plain"))); // a file, not a folder
-        testing::Fixture f;
+        // A file, not a folder.
+        testing::Fixture f(nullptr, std::chrono::milliseconds(2), m_dir->filePath(QStringLiteral("plain")));
         testing::MessageRecorder answers(platform::MessageAnswer::Yes);
         f.child<QAction>("MR0")->trigger();
         QCOMPARE(answers.asked().size(), 2u);

@@ -2,6 +2,7 @@
 #include "engine/board.h"
 
 #include <QTest>
+#include <stdexcept>
 
 using namespace engine;
 
@@ -76,6 +77,12 @@ private slots:
         QCOMPARE(QString::fromStdString(sizeText(10)), QString::fromUtf8("10\u00D710"));
         QCOMPARE(gridForEntry(-1), 2);
         QCOMPARE(gridForEntry(7), 10);
+        QCOMPARE(int(kGridSizes.size()), 8);
+        QCOMPARE(kGridSizes.front(), 3);
+        QCOMPARE(kGridSizes.back(), 10);
+        QCOMPARE(kGridSizes[std::size_t(entryForGrid(kDefaultGrid))], 5);
+        QCOMPARE(sizeAccessKey(3), '3');
+        QCOMPARE(sizeAccessKey(10), '0');
     }
 
     void refusedAtEveryEdge_data() {
@@ -101,10 +108,13 @@ private slots:
 
     void moveUpdatesBoardAndGap() {
         Board b = boardFromText("0 1 2 / 3 4 5 / 6 7 _");
-        QCOMPARE(applyMove(b, kFromAbove), 5);
+        QCOMPARE(applyMove(b, kFromBelow), std::nullopt); // no tile below the gap: nothing changes
+        QCOMPARE(applyMove(b, kFromRight), std::nullopt);
+        QCOMPARE(text(b), QString("0 1 2 / 3 4 5 / 6 7 _"));
+        QCOMPARE(applyMove(b, kFromAbove), std::optional<int>(5));
         QCOMPARE(text(b), QString("0 1 2 / 3 4 _ / 6 7 5"));
         QCOMPARE(int(b.myBoard[2][1]), 0); // the vacated cell holds 0, like tile 0's index
-        QCOMPARE(applyMove(b, kFromLeft), 4);
+        QCOMPARE(applyMove(b, kFromLeft), std::optional<int>(4));
         QCOMPARE(text(b), QString("0 1 2 / 3 _ 4 / 6 7 5"));
         // Opposite codes undo each other.
         applyMove(b, kFromRight);
@@ -174,11 +184,47 @@ private slots:
     }
 
     void boardTextRoundTrip() {
-        const Board b = boardFromText("4 2 3 / 1 _ 5 / 7 8 6");
+        const Board b = boardFromText("3 1 2 / 0 _ 4 / 6 7 5");
         QCOMPARE(int(b.myGridN), 3);
         QCOMPARE(int(b.myBlankX), 1);
         QCOMPARE(int(b.myBlankY), 1);
-        QCOMPARE(text(b), QString("4 2 3 / 1 _ 5 / 7 8 6"));
+        QCOMPARE(text(b), QString("3 1 2 / 0 _ 4 / 6 7 5"));
+    }
+
+    // A text that is no board is refused with its fault named, rather than read into a board no game has.
+    void boardTextRejectsWhatIsNoBoard_data() {
+        QTest::addColumn<QString>("board");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("ragged") << "0 1 2 / 3 _ / 4 5 6 7"
+                                << "row 2 has 2 cells, not 3";
+        QTest::newRow("a row past the array") << "0 1 2 3 4 5 6 7 8 9 10 11 / _"
+                                              << "row 1 has 12 cells, not 2";
+        QTest::newRow("one row") << "_"
+                                 << "1 rows, not 2 to 10";
+        QTest::newRow("eleven rows") << QString("0 / ").repeated(10) + "_"
+                                     << "11 rows, not 2 to 10";
+        QTest::newRow("missing tile") << "0 1 2 / 3 _ 5 / 6 7 5"
+                                      << "tile 4 stands 0 times";
+        QTest::newRow("doubled tile") << "0 1 1 / 3 _ 5 / 6 7 4"
+                                      << "tile 1 stands 2 times";
+        QTest::newRow("the missing piece") << "0 1 2 / 3 _ 5 / 6 7 8"
+                                           << "\"8\" is no tile";
+        QTest::newRow("not a number") << "0 1 2 / 3 x 5 / 6 7 _"
+                                      << "\"x\" is no tile";
+        QTest::newRow("no empty cell") << "0 1 2 / 3 4 5 / 6 7 0"
+                                       << "0 empty cells";
+        QTest::newRow("two empty cells") << "0 1 _ / 3 4 5 / 6 _ 7"
+                                         << "2 empty cells";
+    }
+    void boardTextRejectsWhatIsNoBoard() {
+        QFETCH(QString, board);
+        QFETCH(QString, fault);
+        try {
+            boardFromText(board.toStdString());
+            QFAIL("accepted");
+        } catch (const std::invalid_argument& e) {
+            QVERIFY2(QString::fromStdString(e.what()).contains(fault), e.what());
+        }
     }
 };
 

@@ -114,7 +114,9 @@ private slots:
         // The board stays home until the window applies the moves.
         QCOMPARE(text(game.board()), QString("0 1 2 / 3 4 5 / 6 7 _"));
         QVERIFY(game.shuffling());
-        QVERIFY(!game.takesInput());
+        QCOMPARE(game.input(Input::key(Travel::Down), 0ms).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.turnFor(Command::Start), Turn::Never);
+        QCOMPARE(game.turnFor(Command::Other), Turn::Later);
     }
 
     void startLaysOutHomeEveryTime() {
@@ -131,32 +133,79 @@ private slots:
         QCOMPARE(game.missingTile(), 8);
     }
 
-    void movesWriteTheBoardOnlyWhenApplied() {
+    // One entry for clicks and keys: a move, no effect or not now; the board takes a move only once its slide
+    // has ended, and no input counts while a move is under way.
+    void inputAnswers() {
         Game game = playing("1 2 5 / 3 _ 4 / 6 7 0");
-        const std::optional<Move> move = game.moveFor(kFromRight);
-        QVERIFY(move);
-        QCOMPARE(move->tile, 4);
-        QCOMPARE(move->from, (Cell{2, 1}));
-        QCOMPARE(move->to, (Cell{1, 1}));
+        const Answer click = game.input(Input::click(4), 1s);
+        QCOMPARE(click.kind, Answer::Kind::Move);
+        QCOMPARE(click.move.tile, 4);
+        QCOMPARE(click.move.direction, int(kFromRight));
+        QCOMPARE(click.move.from, (Cell{2, 1}));
+        QCOMPARE(click.move.to, (Cell{1, 1}));
         QCOMPARE(text(game.board()), QString("1 2 5 / 3 _ 4 / 6 7 0"));
-        game.apply(*move);
+        QVERIFY(game.busy());
+        QCOMPARE(game.input(Input::key(Travel::Up), 1s).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.turnFor(Command::Start), Turn::Later);
+        QCOMPARE(game.moved(click.move, 2s), std::nullopt);
         QCOMPARE(text(game.board()), QString("1 2 5 / 3 4 _ / 6 7 0"));
-        QVERIFY(!game.moveFor(kFromRight)); // the empty cell is in the last column now
-        QCOMPARE(game.directionForClick(5), int(kFromAbove));
-        QCOMPARE(game.directionForClick(1), int(kNone)); // diagonal
+        QVERIFY(!game.busy());
+        QCOMPARE(game.turnFor(Command::Start), Turn::Now);
+
+        // The empty cell is in the last column: left is refused; a diagonal tile and a key of no arrow move
+        // nothing either.
+        for (const Input& input : {Input::key(Travel::Left), Input::click(1), Input::key(Travel::None)}) {
+            const Answer none = game.input(input, 3s);
+            QCOMPARE(none.kind, Answer::Kind::NoEffect);
+            QCOMPARE(none.finish.has_value(), false);
+            QVERIFY(!game.busy());
+        }
+        // Each key takes the tile that travels its way.
+        const std::pair<Travel, int> keys[] = {
+            {Travel::Up, kFromBelow}, {Travel::Right, kFromLeft}, {Travel::Down, kFromAbove}};
+        for (const auto& [travel, direction] : keys) {
+            const Answer key = game.input(Input::key(travel), 4s);
+            QCOMPARE(key.kind, Answer::Kind::Move);
+            QCOMPARE(key.move.direction, direction);
+            game.moved(key.move, 4s);
+        }
         QCOMPARE(game.playerStep(), 10);
+
+        game.setLoadingPicture(true);
+        QCOMPARE(game.input(Input::key(Travel::Left), 5s).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.turnFor(Command::Other), Turn::Later);
+        game.setLoadingPicture(false);
+        QCOMPARE(game.input(Input::key(Travel::Left), 5s).kind, Answer::Kind::Move);
     }
 
-    void completionStopsTheClock() {
+    void noInputWithoutAGame() {
+        Game game;
+        QCOMPARE(game.input(Input::click(0), 0ms).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.turnFor(Command::Start), Turn::Now);
+    }
+
+    // The move that solves the board ends the game and carries the finish; so does an input that moves
+    // nothing on a board that is already solved, and only once.
+    void theGameReportsItsFinish() {
         Game game = playing("0 1 2 / 3 4 5 / 6 _ 7", 10s);
-        QVERIFY(!game.finishIfSolved(20s));
         QCOMPARE(game.tick(75s), std::optional<std::string>("01:05"));
-        game.apply(*game.moveFor(kFromRight));
-        QVERIFY(game.finishIfSolved(75'600ms));
+        const Answer last = game.input(Input::key(Travel::Left), 75s);
+        QCOMPARE(last.kind, Answer::Kind::Move);
+        const std::optional<Finish> finish = game.moved(last.move, 75'600ms);
+        QVERIFY(finish);
+        QCOMPARE(finish->size, 3);
+        QCOMPARE(finish->time, std::optional<std::string>("01:05"));
         QVERIFY(!game.playing());
-        QVERIFY(!game.takesInput());
         QCOMPARE(game.tick(200s), std::nullopt); // the display keeps its last time
-        QCOMPARE(game.rankedTime(), std::optional<std::string>("01:05"));
+        QCOMPARE(game.input(Input::key(Travel::Right), 200s).kind, Answer::Kind::NotNow);
+
+        Game solvedByShuffle = playing("0 1 / 2 _", 0s);
+        const Answer refused = solvedByShuffle.input(Input::key(Travel::Left), 3s);
+        QCOMPARE(refused.kind, Answer::Kind::NoEffect);
+        QVERIFY(refused.finish);
+        QCOMPARE(refused.finish->size, 2);
+        QCOMPARE(refused.finish->time, std::optional<std::string>("00:03"));
+        QCOMPARE(solvedByShuffle.input(Input::click(0), 4s).kind, Answer::Kind::NotNow);
     }
 
     // The ranking takes the time the clock showed: the true time or up to a tick behind. A game solved before
@@ -177,13 +226,15 @@ private slots:
         QFETCH(int, shownAt);
         QFETCH(int, solvedAt);
         QFETCH(QString, ranked);
-        Game game = playing("0 1 2 / 3 4 5 / 6 7 _", 1000s);
+        Game game = playing("0 1 2 / 3 4 5 / 6 _ 7", 1000s);
         if (shownAt >= 0) {
             game.tick(1000s + std::chrono::seconds(shownAt));
         }
-        QVERIFY(game.finishIfSolved(1000s + std::chrono::seconds(solvedAt)));
-        const std::optional<std::string> time = game.rankedTime();
-        QCOMPARE(time ? QString::fromStdString(*time) : QString(), ranked);
+        const std::chrono::milliseconds solved = 1000s + std::chrono::seconds(solvedAt);
+        const std::optional<Finish> finish =
+            game.moved(game.input(Input::key(Travel::Left), solved).move, solved);
+        QVERIFY(finish);
+        QCOMPARE(finish->time ? QString::fromStdString(*finish->time) : QString(), ranked);
     }
 
     // Start while a game runs: its clock goes on until the new one begins, and the new one counts from there.

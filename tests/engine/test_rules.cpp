@@ -1,4 +1,4 @@
-// The formulas: shuffle count and direction at their cut points, the key map, clicks, the clock text,
+// The formulas: shuffle count and direction at their cut points, clicks, the clock text,
 // rounding.
 #include "engine/rounding.h"
 #include "engine/rules.h"
@@ -54,23 +54,6 @@ private slots:
         QFETCH(double, r);
         QFETCH(int, direction);
         QCOMPARE(shuffleDirection(r), direction);
-    }
-
-    void keyMap_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("direction");
-        const int rows[][2] = {{37, kFromRight},  {100, kFromRight}, {52, kFromRight}, {38, kFromBelow},
-                               {104, kFromBelow}, {56, kFromBelow},  {39, kFromLeft},  {102, kFromLeft},
-                               {54, kFromLeft},   {40, kFromAbove},  {98, kFromAbove}, {50, kFromAbove},
-                               {65, kNone},       {53, kNone},       {101, kNone},     {0, kNone}};
-        for (const auto& r : rows) {
-            QTest::addRow("key %d", r[0]) << r[0] << r[1];
-        }
-    }
-    void keyMap() {
-        QFETCH(int, key);
-        QFETCH(int, direction);
-        QCOMPARE(keyToDirection(key), direction);
     }
 
     void clickNeighboursInOrder() {

@@ -5,6 +5,7 @@
 #include "pictures/selection.h"
 #include "platform/filedialog.h"
 #include "platform/picturebox.h"
+#include "ranking/module1.h"
 #include "support/support.h"
 #include "ufmain.h"
 
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 const QString kClockZero = QStringLiteral("経過時間　00:00");
@@ -47,22 +49,32 @@ struct Drop {
     bool dropped = false;
 };
 
-// The sequence a file manager's drag produces over the client area, at a point in its coordinates.
-Drop dragAndDrop(QWidget* form, QPoint at, const QMimeData* data, bool settle = true) {
+// The sequence a file manager's drag produces, as the platform hands it to the window (which picks the widget
+// under the pointer): the enter where the drag comes in, then a move there and at every further point of its
+// path, then the drop where the button is released. Points are in the client area's coordinates.
+Drop dragAndDrop(QWidget* form, const QList<QPoint>& path, const QMimeData* data, bool settle = true) {
+    QWindow* window = form->window()->windowHandle();
+    const auto inWindow = [&](QPoint at) { return QPointF(form->mapTo(form->window(), at)); };
+    const Qt::DropActions actions = Qt::CopyAction | Qt::LinkAction;
     Drop result;
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(form, &enter);
+    QDragEnterEvent enter(inWindow(path.front()).toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
     result.entered = enter.isAccepted();
-    QDragMoveEvent move(at, Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(form, &move);
-    result.moved = move.isAccepted();
-    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::LinkAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(form, &drop);
+    for (const QPoint& at : path) {
+        QDragMoveEvent move(inWindow(at).toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &move);
+        result.moved = move.isAccepted();
+    }
+    QDropEvent drop(inWindow(path.back()), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &drop);
     result.dropped = drop.isAccepted();
     if (settle) {
         QCoreApplication::processEvents(); // the window loads once the drop has been answered
     }
     return result;
+}
+Drop dragAndDrop(QWidget* form, QPoint at, const QMimeData* data, bool settle = true) {
+    return dragAndDrop(form, QList<QPoint>{at}, data, settle);
 }
 
 // The widget Qt's window hands a drag at this point to: the first one up from the deepest child that
@@ -101,6 +113,7 @@ class PictureSelection : public QObject {
     QString m_wide;   // another one, 600 x 300
     QString m_text;   // not a picture
     testing::ManualClock m_clock;
+    ranking::Module1 m_ranking{m_dir.path()};
     std::unique_ptr<UFMain> m_window;
 
     UFMain& w() { return *m_window; }
@@ -181,7 +194,7 @@ private slots:
         services.clock = std::make_unique<testing::ManualClock>(m_clock);
         services.sound = std::make_unique<testing::RecordingSound>();
         services.slideDuration = std::chrono::milliseconds(1);
-        m_window = std::make_unique<UFMain>(std::move(services));
+        m_window = std::make_unique<UFMain>(m_ranking, std::move(services));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -379,12 +392,36 @@ private slots:
         testing::MessageRecorder messages;
         const auto data = filesData({m_halves});
         const Drop drop = dragAndDrop(form(), at, data.get());
-        QCOMPARE(drop.entered, accepted);
+        QVERIFY(drop.entered); // a drag is taken wherever it comes in; where it may land is told as it moves
         QCOMPARE(drop.moved, accepted);
         QCOMPARE(drop.dropped, accepted);
         QCOMPARE(w().currentPicture().width() == 300 * 2540.0 / 96.0, accepted);
         QVERIFY(messages.asked().empty());
         QCOMPARE(w().isPlaying(), duringGame);
+    }
+
+    // The drop is judged where the button is released, whatever the drag crossed on its way: in over the
+    // tiles and out over a panel loads the picture; in over a panel and out over a tile loads nothing.
+    void dropJudgedWhereReleased() {
+        w().Command2_Click();
+        const QPoint tile = w().tile(0)->mapTo(form(), w().tile(0)->rect().center());
+        const QPoint otherTile = w().tile(6)->mapTo(form(), w().tile(6)->rect().center());
+        const QPoint panel(6560 / 15, 2600 / 15); // the green panel, left of Start
+        const auto data = filesData({m_halves});
+        testing::MessageRecorder messages;
+
+        const Drop refused = dragAndDrop(form(), {panel, tile, otherTile}, data.get());
+        QVERIFY(!refused.moved);
+        QVERIFY(!refused.dropped);
+        QVERIFY(w().currentPicture().width() != 300 * 2540.0 / 96.0);
+
+        const Drop loaded = dragAndDrop(form(), {tile, otherTile, panel}, data.get());
+        QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+        QVERIFY(loaded.entered);
+        QVERIFY(loaded.moved);
+        QVERIFY(loaded.dropped);
+        QVERIFY(messages.asked().empty());
+        QVERIFY(w().isPlaying());
     }
 
     // A drop during a game shows the new picture and leaves the game running behind the preview.

@@ -203,6 +203,19 @@ private slots:
         QCOMPARE(platform::virtualKeyCode(event), code);
     }
 
+    // The key table: each arrow, and the keypad's and the top row's digit that stands for it.
+    void arrowsOfKeys() {
+        using platform::Arrow;
+        const std::pair<int, Arrow> rows[] = {
+            {37, Arrow::Left},  {100, Arrow::Left}, {52, Arrow::Left},  {38, Arrow::Up},
+            {104, Arrow::Up},   {56, Arrow::Up},    {39, Arrow::Right}, {102, Arrow::Right},
+            {54, Arrow::Right}, {40, Arrow::Down},  {98, Arrow::Down},  {50, Arrow::Down},
+            {65, Arrow::None},  {53, Arrow::None},  {101, Arrow::None}, {0, Arrow::None}};
+        for (const auto& [key, arrow] : rows) {
+            QVERIFY2(platform::arrowOfKey(key) == arrow, qPrintable(QString::number(key)));
+        }
+    }
+
     // The contrast that decides whether text keeps the scheme's colour on a fixed fill.
     void textOnFixedColours() {
         QCOMPARE(qRound(platform::contrastRatio(Qt::black, Qt::white) * 100), 2100);

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     using namespace ranking;
-    Module1::setRankingFolder(QString::fromLocal8Bit(argv[1]));
+    Module1 ranking(QString::fromLocal8Bit(argv[1]));
     const int size = std::stoi(argv[2]);
     const int count = std::stoi(argv[3]);
     std::string go;
@@ -28,10 +28,10 @@ int main(int argc, char** argv) {
         const QString time = QStringLiteral("%1:%2")
                                  .arg(seconds / 60, 2, 10, QChar(u'0'))
                                  .arg(seconds % 60, 2, 10, QChar(u'0'));
-        const EntryResult result = Module1::recordEntry(size, time, QString::number(i));
+        const EntryResult result = ranking.recordEntry(size, time, QString::number(i));
         if (result.outcome != EntryResult::Outcome::Stored) {
             ++unsaved;
-        } else if (i > 0 && Module1::tables.RankName[size][2] != QString::number(i - 1)) {
+        } else if (i > 0 && ranking.tables().RankName[size][2] != QString::number(i - 1)) {
             // Each entry is the best of its size, so the one before it must stand just below it.
             ++lost;
         }

@@ -1,5 +1,4 @@
-// A ranking folder of the test's own: each case starts with no ranking file and empty tables, and the
-// ranking goes back to its usual folder afterwards.
+// A ranking folder of the test's own: each case starts with no ranking file and a ranking object of its own.
 #pragma once
 
 #include "ranking/module1.h"
@@ -10,16 +9,16 @@
 
 struct ScratchRanking {
     std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<ranking::Module1> ranking;
 
     // Call from the test's init(); fails the case when no folder can be made.
     void begin() {
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
-        ranking::Module1::setRankingFolder(dir->path());
-        ranking::Module1::tables = ranking::Tables{};
+        ranking = std::make_unique<ranking::Module1>(dir->path());
     }
     void end() {
-        ranking::Module1::setRankingFolder(QString());
+        ranking.reset();
         dir.reset();
     }
     QString path() const { return dir->filePath(QStringLiteral("ranking.txt")); }

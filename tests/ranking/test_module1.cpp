@@ -42,12 +42,12 @@ QByteArray golden(const std::map<int, const char*>& changed = {}) {
 
 // Line index of an entry line in the file.
 int lineOf(int size, int place) {
-    return (size - kFirstSize) * 6 + place;
+    return (size - engine::kSmallestGrid) * 6 + place;
 }
 
 Tables filledWith(const QString& text) {
     Tables t;
-    for (int size = kFirstSize; size <= kLastSize; ++size) {
+    for (int size = engine::kSmallestGrid; size <= engine::kLargestGrid; ++size) {
         for (int place = 1; place <= kPlaces; ++place) {
             t.RankTime[size][place] = text;
             t.RankName[size][place] = text;
@@ -82,7 +82,7 @@ bool isWellFormed(const QByteArray& bytes) {
             return false;
         }
         const QByteArray text = lines[i].chopped(1);
-        const int size = i / 6 + kFirstSize;
+        const int size = i / 6 + engine::kSmallestGrid;
         const int place = i % 6;
         const bool fits = place == 0
                               ? text == QByteArray::number(size) + "\x81\x7E" + QByteArray::number(size)
@@ -112,6 +112,7 @@ private slots:
     void eachEditChangesOnlyItsLine();
     void textTheFileCannotHoldIsReplaced();
     void brokenFilesReadAndRewriteWellFormed();
+    void entriesKeepTheirBytes();
     void filesReadUpToTheBound();
 
     void placement_data();
@@ -128,6 +129,7 @@ private slots:
 private:
     ScratchRanking m_scratch;
     QString path() const { return m_scratch.path(); }
+    Module1& rank() { return *m_scratch.ranking; }
 };
 
 void TestModule1::init() {
@@ -141,21 +143,23 @@ void TestModule1::cleanup() {
 void TestModule1::freshFileIsTheGoldenLayout() {
     QCOMPARE(emptyRanking().toHex(), golden().toHex());
     QCOMPARE(writeRanking(Tables{}), golden());
-    QVERIFY(Module1::myRankInit().ok);
+    QVERIFY(rank().myRankInit().ok);
     QCOMPARE(readFile(path()), golden());
     QVERIFY(emptyRanking().endsWith("\r\n0\r\n"));
     QVERIFY(!emptyRanking().startsWith("\xEF\xBB\xBF"));
 }
 
 void TestModule1::loadCreatesAMissingFileAndEmptiesTheTables() {
-    QVERIFY(!QFile::exists(path()));
-    Module1::tables = filledWith(QStringLiteral("old"));
-    Module1::myRankLoad();
+    writeFile(path(), writeRanking(filledWith(QStringLiteral("old"))));
+    QVERIFY(rank().myRankLoad());
+    QCOMPARE(rank().tables().RankName[10][5], QStringLiteral("old"));
+    QVERIFY(QFile::remove(path()));
+    QVERIFY(rank().myRankLoad());
     QCOMPARE(readFile(path()), golden());
-    for (int size = kFirstSize; size <= kLastSize; ++size) {
+    for (int size = engine::kSmallestGrid; size <= engine::kLargestGrid; ++size) {
         for (int place = 1; place <= kPlaces; ++place) {
-            QVERIFY(Module1::tables.RankTime[size][place].isEmpty());
-            QVERIFY(Module1::tables.RankName[size][place].isEmpty());
+            QVERIFY(rank().tables().RankTime[size][place].isEmpty());
+            QVERIFY(rank().tables().RankName[size][place].isEmpty());
         }
     }
 }
@@ -185,7 +189,7 @@ void TestModule1::fileEndingAfterAHeaderKeepsTheRest() {
     readRanking(bytes, t);
     QCOMPARE(t.RankTime[6][5], QString());
     QCOMPARE(t.RankName[3][1], QString());
-    for (int size = 7; size <= kLastSize; ++size) {
+    for (int size = 7; size <= engine::kLargestGrid; ++size) {
         QCOMPARE(t.RankTime[size][1], QStringLiteral("kept"));
         QCOMPARE(t.RankName[size][5], QStringLiteral("kept"));
     }
@@ -250,11 +254,8 @@ void TestModule1::originalFileWritesBackByteForByte() {
     QCOMPARE(t.RankName[5][1], QStringLiteral("田崎～"));
     QCOMPARE(t.RankName[10][2], QStringLiteral("Tron \\"));
     QCOMPARE(writeRanking(t).toHex(), original.toHex());
-
-    writeFile(path(), original);
-    Module1::myRankLoad();
-    QVERIFY(Module1::myRankRewrite().ok);
-    QCOMPARE(readFile(path()).toHex(), original.toHex());
+    QVERIFY(readsAsRanking(original));
+    QCOMPARE(rankingEntries(original).toHex(), original.toHex());
 }
 
 void TestModule1::eachEditChangesOnlyItsLine() {
@@ -320,6 +321,41 @@ void TestModule1::brokenFilesReadAndRewriteWellFormed() {
     QVERIFY(writeRanking(t).contains("\r\n1,?"));
 }
 
+// Copies and insertions work on the file's bytes: an entry the code page cannot read keeps them, where a
+// rewrite from the tables would turn them into "?".
+void TestModule1::entriesKeepTheirBytes() {
+    const QByteArray foreign("\x80\xA0\xFD,\x81\xFF", 6); // a time and a name in no code page 932
+    const QByteArray file =
+        golden({{lineOf(3, 1), "312C80A0FD2C81FF"}, {lineOf(7, 2), "322C30313A30302C612C62"}});
+    QVERIFY(readsAsRanking(file)); // a name with a comma, read as its first part, is still a ranking's line
+    QCOMPARE(rankingEntries(file).toHex(),
+             golden({{lineOf(3, 1), "312C80A0FD2C81FF"}, {lineOf(7, 2), "322C30313A30302C61"}}).toHex());
+    const QByteArray inserted = rankingWithEntry(file, 3, 1, QStringLiteral("00:09"), QStringLiteral("山田"));
+    QVERIFY(isWellFormed(inserted));
+    QVERIFY(inserted.contains("\r\n1,00:09,\x8E\x52\x93\x63\r\n2," + foreign + "\r\n"));
+    Tables t;
+    readRanking(inserted, t);
+    QCOMPARE(t.RankName[3][1], QStringLiteral("山田"));
+    QCOMPARE(t.RankTime[3][3], QString());
+
+    // What is no whole ranking as the program writes one.
+    QVERIFY(readsAsRanking(golden()));
+    QVERIFY(!readsAsRanking(golden().chopped(2)));                        // the last line end missing
+    QVERIFY(!readsAsRanking(QByteArray(golden()).replace("\r\n", "\n"))); // bare line ends
+    QVERIFY(!readsAsRanking(golden() + golden()));
+    QVERIFY(!readsAsRanking(golden({{lineOf(5, 3), "332C30313A3030"}}))); // no name field
+    QVERIFY(!readsAsRanking(golden({{lineOf(5, 0), "35783F"}})));         // another header
+    QVERIFY(!readsAsRanking(QByteArray()));
+    // Whatever the bytes, the entries come out in the layout, and once there they stay as they are.
+    for (const QByteArray& bytes :
+         {QByteArray("\xFF\xFE\x00\x81", 4), golden() + "x", QByteArray(1000, ',')}) {
+        const QByteArray entries = rankingEntries(bytes);
+        QVERIFY2(isWellFormed(entries), bytes.toHex().constData());
+        QVERIFY(readsAsRanking(entries));
+        QCOMPARE(rankingEntries(entries), entries);
+    }
+}
+
 void TestModule1::filesReadUpToTheBound() {
     // Sections one after another, up to the bound: the last set is what the tables hold.
     const QByteArray copy = golden({{lineOf(8, 3), "332C30303A30312C6F6C64"}}).chopped(3); // without its "0"
@@ -330,17 +366,18 @@ void TestModule1::filesReadUpToTheBound() {
     }
     many += last;
     writeFile(path(), many);
-    Module1::myRankLoad();
-    QCOMPARE(Module1::tables.RankName[8][3], QStringLiteral("new"));
-    QVERIFY(Module1::myRankRewrite().ok);
-    QCOMPARE(readFile(path()), last);
+    QVERIFY(rank().myRankLoad());
+    QCOMPARE(rank().tables().RankName[8][3], QStringLiteral("new"));
+    QCOMPARE(rank().recordEntry(3, QStringLiteral("00:01"), QStringLiteral("x")).outcome,
+             EntryResult::Outcome::Stored);
+    QCOMPARE(readFile(path()),
+             golden({{lineOf(8, 3), "332C30303A30322C6E6577"}, {lineOf(3, 1), "312C30303A30312C78"}}));
 
     // Past the bound it is no ranking file: the tables keep what they held and nothing is stored over it.
     writeFile(path(), many + QByteArray(kMaxFileBytes + 1 - many.size(), '\n'));
-    Module1::tables = filledWith(QStringLiteral("kept"));
-    QVERIFY(!Module1::reloadRanking());
-    QCOMPARE(Module1::tables.RankName[3][1], QStringLiteral("kept"));
-    QCOMPARE(Module1::recordEntry(3, QStringLiteral("00:01"), QStringLiteral("x")).outcome,
+    QVERIFY(!rank().myRankLoad());
+    QCOMPARE(rank().tables().RankName[3][1], QStringLiteral("x"));
+    QCOMPARE(rank().recordEntry(3, QStringLiteral("00:01"), QStringLiteral("x")).outcome,
              EntryResult::Outcome::Unreadable);
     QCOMPARE(QFileInfo(path()).size(), kMaxFileBytes + 1);
 }
@@ -436,14 +473,14 @@ void TestModule1::failedWriteKeepsTheOldFile() {
 }
 
 void TestModule1::writeIntoMissingFolderFails() {
-    Module1::setRankingFolder(m_scratch.dir->filePath(QStringLiteral("gone")));
-    QVERIFY(!Module1::myRankInit().ok);
-    QVERIFY(!Module1::myRankRewrite().ok);
-    QVERIFY(!Module1::myRankRewrite().error.isEmpty());
+    Module1 gone(m_scratch.dir->filePath(QStringLiteral("gone")));
+    QVERIFY(!gone.myRankInit().ok);
+    const EntryResult entry = gone.recordEntry(5, QStringLiteral("00:10"), QStringLiteral("x"));
+    QCOMPARE(entry.outcome, EntryResult::Outcome::NotSaved);
+    QVERIFY(!entry.error.isEmpty());
     // Loading from there is quiet and reads as an empty ranking.
-    Module1::tables = filledWith(QStringLiteral("x"));
-    Module1::myRankLoad();
-    QCOMPARE(Module1::tables.RankName[5][1], QString());
+    QVERIFY(gone.myRankLoad());
+    QCOMPARE(gone.tables().RankName[5][1], QString());
 }
 
 void TestModule1::writeIntoReadOnlyFolderFails() {
@@ -452,20 +489,23 @@ void TestModule1::writeIntoReadOnlyFolderFails() {
     }
     writeFile(path(), golden());
     QVERIFY(QFile::setPermissions(m_scratch.dir->path(), QFile::ReadOwner | QFile::ExeOwner));
-    Module1::tables.RankName[3][1] = QStringLiteral("new");
-    const WriteResult result = Module1::myRankRewrite();
+    const EntryResult entry = rank().recordEntry(3, QStringLiteral("00:10"), QStringLiteral("new"));
+    const WriteResult clearing = rank().myRankInit();
     QFile::setPermissions(m_scratch.dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(!result.ok);
+    QCOMPARE(entry.outcome, EntryResult::Outcome::NotSaved);
+    QVERIFY(!clearing.ok);
     QCOMPARE(readFile(path()), golden());
 }
 
 void TestModule1::unreadableFileKeepsTheTables() {
+    writeFile(path(), writeRanking(filledWith(QStringLiteral("kept"))));
+    QVERIFY(rank().myRankLoad());
+    QVERIFY(QFile::remove(path()));
     QVERIFY(QDir(m_scratch.dir->path())
                 .mkdir(QStringLiteral("ranking.txt"))); // exists, but cannot be read as a file
-    Module1::tables = filledWith(QStringLiteral("kept"));
-    QVERIFY(!Module1::reloadRanking());
-    QCOMPARE(Module1::tables.RankTime[3][1], QStringLiteral("kept"));
-    QVERIFY(!Module1::myRankRewrite().ok);
+    QVERIFY(!rank().myRankLoad());
+    QCOMPARE(rank().tables().RankTime[3][1], QStringLiteral("kept"));
+    QVERIFY(!rank().myRankInit().ok);
     QVERIFY(QFileInfo(path()).isDir());
 }
 
@@ -481,8 +521,8 @@ void TestModule1::unwritableProgramFolderFallsBackToDataFolder() {
         QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // Without a folder of its own the ranking lives beside the program, whose folder here can be written.
-    Module1::setRankingFolder(QString());
-    QCOMPARE(Module1::rankingPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/ranking.txt"));
+    QCOMPARE(Module1().rankingPath(),
+             QCoreApplication::applicationDirPath() + QStringLiteral("/ranking.txt"));
 }
 
 QTEST_GUILESS_MAIN(TestModule1)

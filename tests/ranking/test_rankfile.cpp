@@ -36,7 +36,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 Tables filledWith(const QString& text) {
     Tables t;
-    for (int size = kFirstSize; size <= kLastSize; ++size) {
+    for (int size = engine::kSmallestGrid; size <= engine::kLargestGrid; ++size) {
         for (int place = 1; place <= kPlaces; ++place) {
             t.RankTime[size][place] = text;
             t.RankName[size][place] = text;
@@ -77,6 +77,7 @@ private slots:
 private:
     ScratchRanking m_scratch;
     QString path() const { return m_scratch.path(); }
+    Module1& rank() { return *m_scratch.ranking; }
 };
 
 void TestRankFile::init() {
@@ -104,6 +105,9 @@ void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver_data() {
 void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver() {
     QFETCH(QString, kind);
     QFETCH(bool, tryWriting);
+    writeFile(path(), writeRanking(filledWith(QStringLiteral("kept"))));
+    QVERIFY(rank().myRankLoad());
+    QVERIFY(QFile::remove(path()));
     const QByteArray native = QFile::encodeName(path());
     const QString other = m_scratch.dir->filePath(QStringLiteral("other"));
     if (kind == u"fifo") {
@@ -131,15 +135,15 @@ void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver() {
 
     QCOMPARE(readRankingFile(path()).status, ReadStatus::Unreadable);
     // The placement keeps the tables, the ranking window gets nothing to show, OK stores nothing.
-    Module1::tables = filledWith(QStringLiteral("kept"));
-    QVERIFY(!Module1::reloadRanking());
-    QCOMPARE(Module1::tables.RankName[7][3], QStringLiteral("kept"));
-    QVERIFY(!Module1::loadRankingBytes());
-    const EntryResult entry = Module1::recordEntry(4, QStringLiteral("00:01"), QStringLiteral("x"));
+    QVERIFY(!rank().myRankLoad());
+    QCOMPARE(rank().tables().RankName[7][3], QStringLiteral("kept"));
+    QCOMPARE(rank().placeFor(7, QStringLiteral("00:01")).outcome, Placement::Outcome::Unreadable);
+    QVERIFY(!rank().loadRankingBytes());
+    const EntryResult entry = rank().recordEntry(4, QStringLiteral("00:01"), QStringLiteral("x"));
     QCOMPARE(entry.outcome, Outcome::Unreadable);
-    QCOMPARE(Module1::tables.RankName[4][1], QStringLiteral("kept"));
+    QCOMPARE(rank().tables().RankName[4][1], QStringLiteral("kept"));
     if (tryWriting) {
-        QVERIFY(!Module1::myRankInit().ok);
+        QVERIFY(!rank().myRankInit().ok);
     }
     QCOMPARE(describe(path()), before);
     QCOMPARE(
@@ -183,22 +187,22 @@ void TestRankFile::readsUnderAnInPlaceRewriterNeverCrash() {
 }
 
 void TestRankFile::aHeldLockIsWaitedForAFewSecondsOnly() {
-    QVERIFY(Module1::myRankInit().ok);
+    QVERIFY(rank().myRankInit().ok);
     const QByteArray before = readFile(path());
     QLockFile other(lockPathFor(path())); // another copy of the game in the middle of its update
     QVERIFY(other.tryLock(0));
 
-    const EntryResult entry = Module1::recordEntry(6, QStringLiteral("01:00"), QStringLiteral("me"));
+    const EntryResult entry = rank().recordEntry(6, QStringLiteral("01:00"), QStringLiteral("me"));
     QCOMPARE(entry.outcome, Outcome::NotSaved);
     QVERIFY(entry.error.startsWith(QStringLiteral("ランキングを保存出来ませんでした。")));
-    const WriteResult clearing = Module1::myRankInit(); // clearing waits for the same lock
+    const WriteResult clearing = rank().myRankInit(); // clearing waits for the same lock
     QVERIFY(!clearing.ok);
     QVERIFY(clearing.error.startsWith(QStringLiteral("ランキングを保存出来ませんでした。")));
     QCOMPARE(readFile(path()), before);
 
     other.unlock();
-    QCOMPARE(Module1::recordEntry(6, QStringLiteral("01:00"), QStringLiteral("me")).outcome, Outcome::Stored);
-    QCOMPARE(Module1::tables.RankName[6][1], QStringLiteral("me"));
+    QCOMPARE(rank().recordEntry(6, QStringLiteral("01:00"), QStringLiteral("me")).outcome, Outcome::Stored);
+    QCOMPARE(rank().tables().RankName[6][1], QStringLiteral("me"));
 }
 
 void TestRankFile::aLockLeftByAGoneCopyIsTakenAtOnce() {
@@ -209,7 +213,7 @@ void TestRankFile::aLockLeftByAGoneCopyIsTakenAtOnce() {
     const qint64 deadPid = gone.processId();
     QVERIFY(gone.waitForFinished());
     writeFile(lockPathFor(path()), QByteArray::number(deadPid) + "\nzorupa\n\n");
-    QCOMPARE(Module1::recordEntry(3, QStringLiteral("00:09"), QStringLiteral("a")).outcome, Outcome::Stored);
+    QCOMPARE(rank().recordEntry(3, QStringLiteral("00:09"), QStringLiteral("a")).outcome, Outcome::Stored);
 
     // A lock file that names no process, older than the stale age.
     writeFile(lockPathFor(path()), QByteArray());
@@ -217,9 +221,9 @@ void TestRankFile::aLockLeftByAGoneCopyIsTakenAtOnce() {
     QVERIFY(lock.open(QIODevice::ReadWrite));
     QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
     lock.close();
-    QCOMPARE(Module1::recordEntry(3, QStringLiteral("00:08"), QStringLiteral("b")).outcome, Outcome::Stored);
-    QCOMPARE(Module1::tables.RankName[3][1], QStringLiteral("b"));
-    QCOMPARE(Module1::tables.RankName[3][2], QStringLiteral("a"));
+    QCOMPARE(rank().recordEntry(3, QStringLiteral("00:08"), QStringLiteral("b")).outcome, Outcome::Stored);
+    QCOMPARE(rank().tables().RankName[3][1], QStringLiteral("b"));
+    QCOMPARE(rank().tables().RankName[3][2], QStringLiteral("a"));
     QVERIFY(!QFile::exists(lockPathFor(path())));
 }
 
@@ -239,7 +243,7 @@ void TestRankFile::leftoversOfAnInterruptedWriteGoWithTheNextWrite() {
         names.sort();
         return names;
     };
-    QCOMPARE(Module1::recordEntry(8, QStringLiteral("10:00"), QStringLiteral("x")).outcome, Outcome::Stored);
+    QCOMPARE(rank().recordEntry(8, QStringLiteral("10:00"), QStringLiteral("x")).outcome, Outcome::Stored);
     QStringList expected = kept;
     expected.sort();
     QCOMPARE(present(), expected);
@@ -248,7 +252,7 @@ void TestRankFile::leftoversOfAnInterruptedWriteGoWithTheNextWrite() {
     writeFile(m_scratch.dir->filePath(leftovers[0]), emptyRanking());
     QVERIFY(QFile::remove(path()));
     QVERIFY(QDir().mkdir(path()));
-    QVERIFY(!Module1::myRankRewrite().ok);
+    QVERIFY(!rank().myRankInit().ok);
     QVERIFY(QFile::exists(m_scratch.dir->filePath(leftovers[0])));
 }
 
@@ -266,10 +270,28 @@ void TestRankFile::dataFolderTakesOverTheProgramFoldersRanking() {
     QCOMPARE(readFile(data), writeRanking(earlier));
 
     // Only the first time: afterwards the data folder's ranking is the player's.
-    Module1::setRankingFolder(m_scratch.dir->filePath(QStringLiteral("data")));
-    QVERIFY(Module1::myRankInit().ok);
+    QVERIFY(Module1(m_scratch.dir->filePath(QStringLiteral("data"))).myRankInit().ok);
     adoptProgramRanking(program, data);
     QCOMPARE(readFile(data), emptyRanking());
+
+    // Byte for byte, also what the code page cannot read and a name with a comma in it: a ranking as the
+    // program writes it is copied whole; anything else by its entries, each keeping its bytes.
+    QVERIFY(QFile::remove(data));
+    QByteArray foreign = writeRanking(earlier);
+    foreign.replace("30:00,old", QByteArray("30:00,\x80\xFDo,ld\xFF", 13));
+    writeFile(program, foreign);
+    adoptProgramRanking(program, data);
+    QCOMPARE(readFile(data).toHex(), foreign.toHex());
+    QVERIFY(QFile::remove(data));
+    writeFile(program, foreign + "junk past the end");
+    adoptProgramRanking(program, data);
+    QCOMPARE(readFile(data).toHex(), QByteArray(foreign).replace(QByteArray("o,ld\xFF"), "o").toHex());
+    // And a finished game stored there keeps every other entry as it stood.
+    QCOMPARE(Module1(m_scratch.dir->filePath(QStringLiteral("data")))
+                 .recordEntry(10, QStringLiteral("29:00"), QStringLiteral("new"))
+                 .outcome,
+             Outcome::Stored);
+    QVERIFY(readFile(data).contains(QByteArray("\r\n1,29:00,new\r\n2,30:00,\x80\xFDo\r\n")));
 
     // Nothing to take over from a program folder whose ranking cannot be read.
     QVERIFY(QFile::remove(data));

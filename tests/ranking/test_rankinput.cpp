@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -39,26 +40,26 @@ QStringList sectionOf(const QByteArray& file, int size) {
 }
 
 // Sets one size of the ranking file to the given "time,name" entries from place 1 down.
-void writeRankingOf(int size, const QStringList& entries) {
-    Module1::myRankLoad();
-    Tables& t = Module1::tables;
+void writeRankingOf(Module1& ranking, int size, const QStringList& entries) {
+    QVERIFY(ranking.myRankLoad());
+    Tables t = ranking.tables();
     for (int place = 1; place <= kPlaces; ++place) {
         const QString entry = place <= entries.size() ? entries[place - 1] : QString();
         t.RankTime[size][place] = entry.section(QLatin1Char(','), 0, 0);
         t.RankName[size][place] = entry.section(QLatin1Char(','), 1);
     }
-    QVERIFY(Module1::myRankRewrite().ok);
+    QVERIFY(writeRankingFile(ranking.rankingPath(), writeRanking(t)).ok);
 }
 
 // Opens the entry for a time as a finished game would: from the file as it is now.
 UFRankInput* openEntry(
-    int size, const QString& time, std::function<QDate()> today = [] { return QDate(2004, 7, 15); }) {
-    Module1::myRankLoad();
-    const int place = placeFor(Module1::tables, size, time);
-    if (place == kNoPlace) {
+    Module1& ranking, int size, const QString& time,
+    std::function<QDate()> today = [] { return QDate(2004, 7, 15); }) {
+    const Placement placement = ranking.placeFor(size, time);
+    if (placement.outcome != Placement::Outcome::Placed) {
         return nullptr;
     }
-    auto* dialog = new UFRankInput({size, time, place}, Module1::tables, today);
+    auto* dialog = new UFRankInput({size, time, placement.place}, placement.shown, ranking, today);
     dialog->showOver(nullptr);
     return dialog;
 }
@@ -110,12 +111,12 @@ struct Game {
     testing::ManualClock clock;
     std::unique_ptr<UFMain> window;
 
-    Game() {
+    explicit Game(Module1& ranking) {
         UFMain::Services services;
         services.random = std::make_unique<testing::ScriptedSource>(shuffleRoundTheCorner(3));
         services.clock = std::make_unique<testing::ManualClock>(clock); // shares the test's clock
         services.sound = std::make_unique<testing::RecordingSound>();
-        window = std::make_unique<UFMain>(std::move(services));
+        window = std::make_unique<UFMain>(ranking, std::move(services));
         window->show();
     }
     QComboBox* sizeList() const { return child<QComboBox>(window.get(), QStringLiteral("Combo1")); }
@@ -155,9 +156,11 @@ private slots:
     void solvedGameOpensTheEntryForItsSizeAndTime();
     void hourLongAndTwoByTwoGamesEarnNoPlace();
     void entryOutlivesTheMainWindow();
+    void rankingUnreadableAtTheFinishIsPlacedAtOk();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Module1> m_ranking;
     std::unique_ptr<testing::MessageRecorder> m_messages;
     QString path() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
 };
@@ -165,8 +168,7 @@ private:
 void TestRankInput::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    Module1::setRankingFolder(m_dir->path());
-    Module1::tables = Tables{};
+    m_ranking = std::make_unique<Module1>(m_dir->path());
     m_messages = std::make_unique<testing::MessageRecorder>();
 }
 
@@ -176,13 +178,13 @@ void TestRankInput::cleanup() {
     }
     flushDeletes();
     m_messages.reset();
-    Module1::setRankingFolder(QString());
+    m_ranking.reset();
     m_dir.reset();
 }
 
 void TestRankInput::showsThePlacesWithTheNewTimeInserted() {
-    writeRankingOf(6, {"01:10,A", "01:20,B", "01:20,C"});
-    UFRankInput* dialog = openEntry(6, QStringLiteral("01:20"));
+    writeRankingOf(*m_ranking, 6, {"01:10,A", "01:20,B", "01:20,C"});
+    UFRankInput* dialog = openEntry(*m_ranking, 6, QStringLiteral("01:20"));
     QVERIFY(dialog);
     QCOMPARE(dialog->entry().place, 4); // equal times stay above the new one
     QCOMPARE(dialog->windowTitle(), QStringLiteral("ランキング入力"));
@@ -210,7 +212,7 @@ void TestRankInput::showsThePlacesWithTheNewTimeInserted() {
 }
 
 void TestRankInput::enterMovesTheFocusAndASecondEnterPressesOk() {
-    QPointer<UFRankInput> dialog = openEntry(4, QStringLiteral("02:05"));
+    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 4, QStringLiteral("02:05"));
     QVERIFY(dialog);
     const QByteArray before = readFile(path());
     QTest::keyClick(nameBox(dialog, 0), Qt::Key_Return);
@@ -230,7 +232,7 @@ void TestRankInput::enterMovesTheFocusAndASecondEnterPressesOk() {
 }
 
 void TestRankInput::typedNamesAreStoredAsTheFileCanHoldThem() {
-    UFRankInput* dialog = openEntry(3, QStringLiteral("00:42"));
+    UFRankInput* dialog = openEntry(*m_ranking, 3, QStringLiteral("00:42"));
     QVERIFY(dialog);
     nameBox(dialog, 0)->setText(QStringLiteral("さくら,2\n位\t😀é"));
     dialog->Command1_Click();
@@ -241,15 +243,15 @@ void TestRankInput::typedNamesAreStoredAsTheFileCanHoldThem() {
 }
 
 void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
-    writeRankingOf(4, {"01:00,X", "02:00,Y"});
-    writeRankingOf(7, {"03:00,other size"});
-    QPointer<UFRankInput> first = openEntry(4, QStringLiteral("01:30"));
+    writeRankingOf(*m_ranking, 4, {"01:00,X", "02:00,Y"});
+    writeRankingOf(*m_ranking, 7, {"03:00,other size"});
+    QPointer<UFRankInput> first = openEntry(*m_ranking, 4, QStringLiteral("01:30"));
     QVERIFY(first);
     QCOMPARE(first->entry().place, 2);
 
     // While it is open: the ranking is cleared, and a second game's entry is opened and stored.
-    QVERIFY(Module1::myRankInit().ok);
-    UFRankInput* second = openEntry(4, QStringLiteral("01:40"));
+    QVERIFY(m_ranking->myRankInit().ok);
+    UFRankInput* second = openEntry(*m_ranking, 4, QStringLiteral("01:40"));
     QVERIFY(second);
     nameBox(second, 0)->setText(QStringLiteral("second"));
     second->Command1_Click();
@@ -261,9 +263,9 @@ void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
     QCOMPARE(sectionOf(readFile(path()), 4), (QStringList{"01:30,first", "01:40,second", ",", ",", ","}));
 
     // Two entries open on the same file, stored in the other order: neither takes the other's place.
-    writeRankingOf(5, {"01:00,X"});
-    UFRankInput* slower = openEntry(5, QStringLiteral("01:30"));
-    UFRankInput* faster = openEntry(5, QStringLiteral("00:50"));
+    writeRankingOf(*m_ranking, 5, {"01:00,X"});
+    UFRankInput* slower = openEntry(*m_ranking, 5, QStringLiteral("01:30"));
+    UFRankInput* faster = openEntry(*m_ranking, 5, QStringLiteral("00:50"));
     QCOMPARE(slower->entry().place, 2);
     nameBox(faster, 0)->setText(QStringLiteral("fast"));
     faster->Command1_Click();
@@ -273,9 +275,9 @@ void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
 }
 
 void TestRankInput::entryOutrankedMeanwhileIsToldAndWritesNothing() {
-    QPointer<UFRankInput> dialog = openEntry(8, QStringLiteral("09:00"));
+    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 8, QStringLiteral("09:00"));
     QVERIFY(dialog);
-    writeRankingOf(8, {"01:00,a", "02:00,b", "03:00,c", "04:00,d", "05:00,e"});
+    writeRankingOf(*m_ranking, 8, {"01:00,a", "02:00,b", "03:00,c", "04:00,d", "05:00,e"});
     const QByteArray full = readFile(path());
     dialog->Command1_Click();
     QCOMPARE(m_messages->asked().size(), std::size_t(1));
@@ -289,7 +291,7 @@ void TestRankInput::entryOutrankedMeanwhileIsToldAndWritesNothing() {
 }
 
 void TestRankInput::unreadableFileIsReportedAndNothingWritten() {
-    QPointer<UFRankInput> dialog = openEntry(5, QStringLiteral("01:00"));
+    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 5, QStringLiteral("01:00"));
     QVERIFY(dialog);
     // Replaced by a FIFO while the dialog is open: OK must neither hang on it nor write over it.
     QVERIFY(QFile::remove(path()));
@@ -304,23 +306,28 @@ void TestRankInput::unreadableFileIsReportedAndNothingWritten() {
 }
 
 void TestRankInput::closeBoxWritesNothing() {
-    writeRankingOf(9, {"01:00,a"});
+    writeRankingOf(*m_ranking, 9, {"01:00,a"});
     const QByteArray before = readFile(path());
-    QPointer<UFRankInput> dialog = openEntry(9, QStringLiteral("00:30"));
+    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 9, QStringLiteral("00:30"));
     QVERIFY(dialog);
     nameBox(dialog, 0)->setText(QStringLiteral("never stored"));
     dialog->close();
     flushDeletes();
     QVERIFY(dialog.isNull());
     QCOMPARE(readFile(path()), before);
-    Module1::myRankLoad(); // the pending entry is gone from the tables too
-    QCOMPARE(Module1::tables.RankName[9][1], QStringLiteral("a"));
+    QVERIFY(m_ranking->myRankLoad()); // the pending entry is gone from the tables too
+    QCOMPARE(m_ranking->tables().RankName[9][1], QStringLiteral("a"));
 }
 
 void TestRankInput::failedWriteIsReportedAndTheEntryKept() {
-    QPointer<UFRankInput> dialog = openEntry(10, QStringLiteral("12:34"));
+    // The ranking's folder is a link: taken away while the dialog is open, the file cannot be written.
+    QTemporaryDir other;
+    const QString link = other.filePath(QStringLiteral("ranking"));
+    QVERIFY(QFile::link(m_dir->path(), link));
+    Module1 linked(link);
+    QPointer<UFRankInput> dialog = openEntry(linked, 10, QStringLiteral("12:34"));
     QVERIFY(dialog);
-    Module1::setRankingFolder(m_dir->filePath(QStringLiteral("gone")));
+    QVERIFY(QFile::remove(link));
     nameBox(dialog, 0)->setText(QStringLiteral("me"));
     dialog->Command1_Click();
     QCOMPARE(m_messages->asked().size(), std::size_t(1));
@@ -331,7 +338,7 @@ void TestRankInput::failedWriteIsReportedAndTheEntryKept() {
     flushDeletes();
     QVERIFY(dialog && dialog->isVisible()); // the typed name is still there to try again
 
-    Module1::setRankingFolder(m_dir->path());
+    QVERIFY(QFile::link(m_dir->path(), link));
     dialog->Command1_Click();
     flushDeletes();
     QVERIFY(dialog.isNull());
@@ -339,7 +346,7 @@ void TestRankInput::failedWriteIsReportedAndTheEntryKept() {
 }
 
 void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
-    Game game;
+    Game game(*m_ranking);
     game.window->M32_Click(1); // 3×3
     // Choosing another size during the game does not move its time to that size's ranking.
     game.playFor(65s, [&] { game.sizeList()->setCurrentIndex(7); });
@@ -352,7 +359,6 @@ void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
     QCOMPARE(child<QLabel>(dialog, QStringLiteral("LCombo1"))->text(), QStringLiteral("3×3"));
     QCOMPARE(dialog->entry().time, QStringLiteral("01:05"));
     QCOMPARE(dialog->entry().place, 1);
-    QCOMPARE(int(Module1::RankNo), 1);
     QCOMPARE(child<QLabel>(dialog, QStringLiteral("Label4_0"))->text(), QStringLiteral("01:05"));
     dialog->Command1_Click();
     QCOMPARE(sectionOf(readFile(path()), 3).front(),
@@ -366,7 +372,7 @@ void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
 }
 
 void TestRankInput::hourLongAndTwoByTwoGamesEarnNoPlace() {
-    Game game;
+    Game game(*m_ranking);
     game.window->M32_Click(1);
     game.playFor(3600s + 65s); // the clock would show 01:05
     QCOMPARE(m_messages->asked().size(), std::size_t(1));
@@ -384,7 +390,7 @@ void TestRankInput::hourLongAndTwoByTwoGamesEarnNoPlace() {
 }
 
 void TestRankInput::entryOutlivesTheMainWindow() {
-    Game game;
+    Game game(*m_ranking);
     game.window->M32_Click(1);
     game.playFor(30s);
     QCOMPARE(openDialogs().size(), 1);
@@ -397,6 +403,57 @@ void TestRankInput::entryOutlivesTheMainWindow() {
     dialog->Command1_Click(); // with the main window gone, the date comes from the system
     QCOMPARE(sectionOf(readFile(path()), 3).front(),
              QStringLiteral("00:30,") + dateName(QDate::currentDate()));
+}
+
+// A ranking that cannot be read when the game is finished decides nothing then: the entry opens on the new
+// time alone, and OK places it in the file as it is by then, or says why it cannot.
+void TestRankInput::rankingUnreadableAtTheFinishIsPlacedAtOk() {
+    writeRankingOf(*m_ranking, 3, {"00:10,a", "00:20,b"});
+    const QByteArray readable = readFile(path());
+    Game game(*m_ranking);
+    game.window->M32_Click(1);
+    QVERIFY(QFile::rename(path(), path() + QStringLiteral(".away")));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ranking.txt"))); // there, but no file to read
+    game.playFor(15s);
+    QCOMPARE(openDialogs().size(), 1);
+    QPointer<UFRankInput> dialog = openDialogs().front();
+    QCOMPARE(dialog->entry().place, 0);
+    QCOMPARE(child<QLabel>(dialog, QStringLiteral("Label4_0"))->text(), QStringLiteral("00:15"));
+    QVERIFY(nameBox(dialog, 0)->isEnabled());
+    QCOMPARE(child<QLabel>(dialog, QStringLiteral("Label4_1"))->text(), QString());
+
+    nameBox(dialog, 0)->setText(QStringLiteral("me"));
+    dialog->Command1_Click();
+    QCOMPARE(m_messages->asked().back().title, QStringLiteral("読込不可通知"));
+    flushDeletes();
+    QVERIFY(dialog && dialog->isVisible());
+
+    QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("ranking.txt")));
+    QVERIFY(QFile::rename(path() + QStringLiteral(".away"), path()));
+    QCOMPARE(readFile(path()), readable);
+    dialog->Command1_Click();
+    flushDeletes();
+    QVERIFY(dialog.isNull());
+    QCOMPARE(sectionOf(readFile(path()), 3), (QStringList{"00:10,a", "00:15,me", "00:20,b", ",", ","}));
+
+    // Readable again at OK but with no place for the time: told so, and nothing written.
+    QVERIFY(QFile::rename(path(), path() + QStringLiteral(".away")));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ranking.txt")));
+    game.window->M32_Click(1);
+    game.playFor(50s);
+    QCOMPARE(openDialogs().size(), 1);
+    dialog = openDialogs().front();
+    QCOMPARE(dialog->entry().place, 0);
+    QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("ranking.txt")));
+    QVERIFY(QFile::rename(path() + QStringLiteral(".away"), path()));
+    writeRankingOf(*m_ranking, 3, {"00:10,a", "00:15,me", "00:20,b", "00:30,c", "00:40,d"});
+    const QByteArray full = readFile(path());
+    dialog->Command1_Click();
+    QCOMPARE(m_messages->asked().back().title, QStringLiteral("登録不可通知"));
+    QCOMPARE(m_messages->asked().back().text, QStringLiteral("ランキングに登録出来ませんでした。"));
+    flushDeletes();
+    QVERIFY(dialog.isNull());
+    QCOMPARE(readFile(path()), full);
 }
 
 QTEST_MAIN(TestRankInput)

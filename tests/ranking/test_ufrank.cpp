@@ -78,6 +78,7 @@ class TestUFRank : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     testing::RecordingSound m_sound;
+    std::unique_ptr<ranking::Module1> m_ranking;
 
     QString filePath() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
     void writeFile(const QByteArray& bytes) {
@@ -105,7 +106,7 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        ranking::Module1::setRankingFolder(m_dir->path());
+        m_ranking = std::make_unique<ranking::Module1>(m_dir->path());
         m_sound.m_played->clear();
     }
 
@@ -155,7 +156,7 @@ private slots:
     void opensOnTheFirstSizeWithOneSound() {
         writeFile(cp932(
             fileLines({{{3, 1}, QStringLiteral("00:30,a,b")}, {{9, 2}, QStringLiteral("12:00,鈴木")}})));
-        UFRank w(m_sound);
+        UFRank w(*m_ranking, m_sound);
         QCOMPARE(w.windowTitle(), QStringLiteral("ランキング表"));
         QCOMPARE(w.size(), QSize(202, 133));
         QCOMPARE(selector(w)->count(), 8);
@@ -170,15 +171,17 @@ private slots:
         QCOMPARE(list(w, 0)->palette().color(QPalette::Base), w.palette().color(QPalette::Button));
 
         // The window shows what the file holds when it opens, not what the program has in memory.
-        ranking::Module1::tables.RankName[3][1] = QStringLiteral("stale");
-        UFRank again(m_sound);
-        QCOMPARE(itemTexts(list(again, 0))[0], QStringLiteral("1\t00:30\ta\tb"));
+        QVERIFY(m_ranking->myRankLoad());
+        writeFile(cp932(fileLines({{{3, 1}, QStringLiteral("00:31,new")}})));
+        UFRank again(*m_ranking, m_sound);
+        QCOMPARE(m_ranking->tables().RankName[3][1], QStringLiteral("a"));
+        QCOMPARE(itemTexts(list(again, 0))[0], QStringLiteral("1\t00:31\tnew"));
         QCOMPARE(m_sound.m_played->size(), 2);
     }
 
     void missingFileIsCreatedEmpty() {
         QVERIFY(!QFile::exists(filePath()));
-        UFRank w(m_sound);
+        UFRank w(*m_ranking, m_sound);
         QFile file(filePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), ranking::emptyRanking());
@@ -204,7 +207,7 @@ private slots:
         } else {
             QVERIFY(QFile::link(kind, filePath()));
         }
-        UFRank w(m_sound);
+        UFRank w(*m_ranking, m_sound);
         w.show();
         QCOMPARE(selector(w)->count(), 0);
         for (int i = 0; i < 8; ++i) {
@@ -219,7 +222,7 @@ private slots:
     }
 
     void arrowsStepOneSizeAndIgnoreClicksDuringTheSlide() {
-        UFRank w(m_sound);
+        UFRank w(*m_ranking, m_sound);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -256,7 +259,7 @@ private slots:
     }
 
     void selectorSlidesAllTheWayAndStopsAtTheEnd() {
-        UFRank w(m_sound);
+        UFRank w(*m_ranking, m_sound);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         chooseFromList(selector(w), 7);
@@ -273,7 +276,7 @@ private slots:
     }
 
     void newChoiceDuringASlideEndsOnIt() {
-        UFRank w(m_sound);
+        UFRank w(*m_ranking, m_sound);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // A long slide toward 10×10, turned back to 6×6 part-way, and then to 8×8 by the keyboard.
@@ -303,7 +306,7 @@ private slots:
             [](UFRank& w) { w.close(); }, // the close box and Alt+F4
         };
         for (const auto& close : closers) {
-            UFRank w(m_sound);
+            UFRank w(*m_ranking, m_sound);
             int leftWhenClosed = 0;
             QTimer::singleShot(0, &w, [&] { QTest::mouseClick(button(w, "Command3"), Qt::LeftButton); });
             QTimer::singleShot(150, &w, [&] {
@@ -322,7 +325,7 @@ private slots:
         // Closed with delete-on-close, or deleted outright as when its owner goes: the slide must not
         // touch the window after either.
         for (const bool byClosing : {true, false}) {
-            QPointer<UFRank> w = new UFRank(m_sound);
+            QPointer<UFRank> w = new UFRank(*m_ranking, m_sound);
             w->setAttribute(Qt::WA_DeleteOnClose);
             w->show();
             QVERIFY(QTest::qWaitForWindowExposed(w));
