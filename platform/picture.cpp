@@ -289,7 +289,9 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide) {
     }
     const QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
     image = fitWithinDecodedSide(std::move(image));
-    return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied), extentOfPixels(extentPixels)};
+    // In place where the formats allow (RGB32 does): a copy of a large picture costs its page faults.
+    return {std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            extentOfPixels(extentPixels)};
 }
 
 Picture loadRasterPicture(const QString& path, int neededLongSide) {
