@@ -10,8 +10,12 @@
 #include <array>
 #include <bit>
 #include <climits>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -856,10 +860,84 @@ bool EighthScaleTranscoder::encodeBlock(Component& c, std::size_t block) {
     return true;
 }
 
+// The stream made on a thread of its own, a few pieces ahead of the reader, so that the transcoding and the
+// decoder's work share the machine's cores.
+class EighthScaleProducer {
+public:
+    explicit EighthScaleProducer(std::unique_ptr<EighthScaleTranscoder> transcoder)
+        : m_transcoder(std::move(transcoder)), m_thread([this] { run(); }) {}
+    ~EighthScaleProducer() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    // The next piece; false at the end of the stream, or when a scan proved bad (failed()).
+    bool next(QByteArray& piece) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_pieces.empty() || m_done; });
+        if (m_pieces.empty()) {
+            return false;
+        }
+        piece = std::move(m_pieces.front());
+        m_pieces.pop_front();
+        lock.unlock();
+        m_changed.notify_all();
+        return true;
+    }
+    bool failed() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_failed;
+    }
+    // Whether the whole stream was made from sound scans and handed over.
+    bool handedOver() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_done && !m_failed && m_pieces.empty();
+    }
+
+private:
+    static constexpr std::size_t kAhead = 8;            // pieces made and not yet read
+    static constexpr qsizetype kPieceBytes = 16 * 1024; // rows gathered into one piece
+
+    void run() {
+        bool more = true;
+        while (more) {
+            QByteArray piece;
+            bool sound = true;
+            while (sound && piece.size() < kPieceBytes && !m_transcoder->finished()) {
+                sound = m_transcoder->produce(piece);
+            }
+            more = sound && !m_transcoder->finished();
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_failed = !sound;
+            if (sound) {
+                m_pieces.push_back(std::move(piece));
+            }
+            m_done = !more;
+            m_changed.notify_all();
+            if (more) {
+                m_changed.wait(lock, [this] { return m_pieces.size() < kAhead || m_stop; });
+                more = !m_stop;
+            }
+        }
+    }
+
+    std::unique_ptr<EighthScaleTranscoder> m_transcoder;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_pieces;
+    bool m_done = false;
+    bool m_failed = false;
+    bool m_stop = false;
+    std::thread m_thread; // last: it starts once the rest is made
+};
+
 } // namespace jpeg
 
-EighthScaleJpeg::EighthScaleJpeg(std::unique_ptr<jpeg::EighthScaleTranscoder> transcoder)
-    : m_transcoder(std::move(transcoder)) {}
+EighthScaleJpeg::EighthScaleJpeg(std::unique_ptr<jpeg::EighthScaleProducer> producer)
+    : m_producer(std::move(producer)) {}
 
 EighthScaleJpeg::~EighthScaleJpeg() = default;
 
@@ -868,23 +946,23 @@ std::unique_ptr<EighthScaleJpeg> EighthScaleJpeg::make(QIODevice& file) {
     if (!transcoder->survey()) {
         return nullptr;
     }
-    std::unique_ptr<EighthScaleJpeg> stream(new EighthScaleJpeg(std::move(transcoder)));
-    stream->QIODevice::open(QIODevice::ReadOnly);
+    std::unique_ptr<EighthScaleJpeg> stream(
+        new EighthScaleJpeg(std::make_unique<jpeg::EighthScaleProducer>(std::move(transcoder))));
+    stream->QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     return stream;
 }
 
 bool EighthScaleJpeg::complete() const {
-    return !m_failed && m_transcoder->finished() && m_at == m_chunk.size();
+    return m_at == m_chunk.size() && m_producer->handedOver();
 }
 
 qint64 EighthScaleJpeg::readData(char* data, qint64 maxSize) {
-    while (m_at == m_chunk.size() && !m_failed && !m_transcoder->finished()) {
-        m_chunk.clear();
+    while (m_at == m_chunk.size() && !m_ended) {
         m_at = 0;
-        m_failed = !m_transcoder->produce(m_chunk);
+        m_ended = !m_producer->next(m_chunk);
     }
-    if (m_failed) {
-        return -1; // nothing more comes: the scans proved bad
+    if (m_at == m_chunk.size()) {
+        return m_producer->failed() ? -1 : 0; // the end, or nothing more as the scans proved bad
     }
     const qint64 count = std::min<qint64>(maxSize, m_chunk.size() - m_at);
     std::copy_n(m_chunk.constData() + m_at, count, data);

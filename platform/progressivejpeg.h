@@ -8,7 +8,7 @@
 namespace platform {
 
 namespace jpeg {
-class EighthScaleTranscoder;
+class EighthScaleProducer;
 }
 
 // A progressive JPEG spreads each block's coefficients over many scans, and its decoder reads every scan
@@ -17,8 +17,9 @@ class EighthScaleTranscoder;
 // ways, that component's other coefficients). This device gives the same picture as a baseline JPEG: the
 // file's frame, tables and markers, with just those coefficients, decoded from the scans that carry them
 // and zeros elsewhere, which the JPEG decoder turns at 1/8 into the same pixels as the whole file. The
-// stream is made as it is read, a row of blocks at a time, from a cursor in each needed scan, so that
-// neither the coefficients nor the stream are ever held whole; the other scans are stepped over.
+// stream is made a row of blocks at a time, from a cursor in each needed scan, on a thread of its own a few
+// rows ahead of the reader, so that neither the coefficients nor the stream are ever held whole; the other
+// scans are stepped over.
 class EighthScaleJpeg : public QIODevice {
 public:
     // The stream of a progressive JPEG read from the start of `file`, which must outlive it; null for a file
@@ -38,12 +39,12 @@ protected:
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
-    explicit EighthScaleJpeg(std::unique_ptr<jpeg::EighthScaleTranscoder> transcoder);
+    explicit EighthScaleJpeg(std::unique_ptr<jpeg::EighthScaleProducer> producer);
 
-    std::unique_ptr<jpeg::EighthScaleTranscoder> m_transcoder;
-    QByteArray m_chunk; // made and not yet read
+    std::unique_ptr<jpeg::EighthScaleProducer> m_producer;
+    QByteArray m_chunk; // handed over and not yet read
     qsizetype m_at = 0;
-    bool m_failed = false;
+    bool m_ended = false; // the producer has nothing more
 };
 
 } // namespace platform
