@@ -14,15 +14,22 @@ const std::array<std::uint8_t, 80> kNaturalOrder = {
     29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54,
     47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
+namespace {
+constexpr std::size_t kFirstRead = 16 * 1024;
+}
+
 ByteSource::ByteSource(QIODevice& device, qint64 start, std::size_t bufferSize)
-    : m_device(device), m_position(start), m_buffer(bufferSize) {}
+    : m_device(device), m_position(start),
+      m_buffer(std::make_unique_for_overwrite<std::uint8_t[]>(bufferSize)), m_size(bufferSize) {}
 
 bool ByteSource::refill() {
     if (m_device.pos() != m_position && !m_device.seek(m_position)) {
         m_at = m_end = 0;
         return false;
     }
-    const qint64 got = m_device.read(reinterpret_cast<char*>(m_buffer.data()), qint64(m_buffer.size()));
+    const std::size_t size = m_first ? std::min(m_size, kFirstRead) : m_size;
+    m_first = false;
+    const qint64 got = m_device.read(reinterpret_cast<char*>(m_buffer.get()), qint64(size));
     m_position += std::max<qint64>(got, 0);
     m_at = 0;
     m_end = got > 0 ? std::size_t(got) : 0;
@@ -39,7 +46,7 @@ bool ByteSource::read(std::uint8_t* out, std::size_t count) {
             return false;
         }
         const std::size_t piece = std::min(count, m_end - m_at);
-        std::memcpy(out, m_buffer.data() + m_at, piece);
+        std::memcpy(out, m_buffer.get() + m_at, piece);
         m_at += piece;
         out += piece;
         count -= piece;
@@ -65,9 +72,9 @@ int ByteSource::skipToMarker(bool overRestarts) {
             if (m_at == m_end && !refill()) {
                 return -1;
             }
-            const void* ff = std::memchr(m_buffer.data() + m_at, 0xFF, m_end - m_at);
+            const void* ff = std::memchr(m_buffer.get() + m_at, 0xFF, m_end - m_at);
             if (ff != nullptr) {
-                m_at = std::size_t(static_cast<const std::uint8_t*>(ff) - m_buffer.data()) + 1;
+                m_at = std::size_t(static_cast<const std::uint8_t*>(ff) - m_buffer.get()) + 1;
                 break;
             }
             m_at = m_end;

@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,9 +45,13 @@ private:
 
     QIODevice& m_device;
     qint64 m_position; // of the byte after the buffer's last
-    std::vector<std::uint8_t> m_buffer;
+    // Left unwritten until read into: a page of fresh memory costs a fault, and a baseline file needs only
+    // the first few kilobytes to be told apart.
+    std::unique_ptr<std::uint8_t[]> m_buffer;
+    std::size_t m_size;
     std::size_t m_at = 0;
     std::size_t m_end = 0;
+    bool m_first = true;
 };
 
 // A table as a DHT segment defines it: how many codes of each length 1..16, and their symbols.
