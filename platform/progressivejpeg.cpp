@@ -194,6 +194,7 @@ private:
     bool startScans();
     bool acceptScan(Scan& scan);
     bool acceptComponent(Scan& scan, int i);
+    static void clearRow(Component& c);
     bool decodeRow(Cursor& cursor);
     template <typename Visit> bool forEachMcuInRow(Cursor& cursor, Visit visit);
     bool restart(Cursor& cursor);
@@ -521,6 +522,23 @@ int EighthScaleTranscoder::scan(ByteSource& source) {
     return source.skipToMarker(true);
 }
 
+// A row's blocks back to zeros. Where AC is kept, only the coefficients known to be nonzero are touched:
+// most of a photo's chroma blocks have none.
+void EighthScaleTranscoder::clearRow(Component& c) {
+    if (c.kept == 1) {
+        std::fill(c.row.begin(), c.row.end(), 0);
+        return;
+    }
+    for (std::size_t block = 0; block < c.nonzero.size(); ++block) {
+        std::int16_t* coefficients = &c.row[block * 64];
+        coefficients[0] = 0;
+        for (std::uint64_t left = c.nonzero[block]; left != 0; left &= left - 1) {
+            coefficients[kNaturalOrder[std::size_t(std::countr_zero(left))]] = 0;
+        }
+        c.nonzero[block] = 0;
+    }
+}
+
 // The next piece of the stream: its header, a row of MCUs, or its end.
 bool EighthScaleTranscoder::produce(QByteArray& out) {
     if (m_row < 0) {
@@ -539,8 +557,7 @@ bool EighthScaleTranscoder::produce(QByteArray& out) {
         return true;
     }
     for (Component& c : m_components) {
-        std::fill(c.row.begin(), c.row.end(), 0);
-        std::fill(c.nonzero.begin(), c.nonzero.end(), 0);
+        clearRow(c);
     }
     for (const auto& cursor : m_cursors) {
         if (!decodeRow(*cursor)) {
@@ -825,7 +842,7 @@ bool EighthScaleTranscoder::encodeBlock(Component& c, std::size_t block) {
         m_writer.put(std::uint32_t(codes.code[std::size_t(symbol)]) << size | bits,
                      codes.length[std::size_t(symbol)] + size);
     };
-    if (c.kept == 1) { // the DC and the end of the block at once
+    if (c.kept == 1 || c.nonzero[block] == 0) { // the DC and the end of the block at once
         const int length = m_dcCodes.length[std::size_t(dcSize)] + dcSize + m_acCodes.length[0];
         const std::uint32_t bits =
             std::uint32_t(difference < 0 ? difference - 1 : difference) & ((1u << dcSize) - 1);
