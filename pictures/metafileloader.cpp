@@ -10,12 +10,6 @@
 #include <cstring>
 #include <sys/resource.h>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZORUPA_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 namespace pictures {
 
 namespace {
@@ -45,7 +39,7 @@ void limitHelper() {
     const auto cpuSeconds = rlim_t(kMetafileTimeLimit.count() / 1000 + 1);
     const rlimit cpu{cpuSeconds, cpuSeconds + 1};
     ::setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(ZORUPA_ADDRESS_SANITIZER)
+#if !ZORUPA_ADDRESS_SANITIZER
     // AddressSanitizer reserves terabytes of address space for itself; a sanitizer build goes without.
     const rlimit memory{rlim_t(kMetafileMemoryLimit), rlim_t(kMetafileMemoryLimit)};
     ::setrlimit(RLIMIT_AS, &memory);

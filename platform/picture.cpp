@@ -1,6 +1,7 @@
 // Raster picture loading through QImageReader, with the limits that make untrusted files safe to open.
 #include "picture.h"
 
+#include "progressivejpeg.h"
 #include "twips.h"
 
 #include <QBuffer>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <fcntl.h>
@@ -111,6 +113,38 @@ QSize decodeSize(const QImageReader& reader, QSize original, int neededLongSide)
         }
     }
     return boundedSize(original, needed);
+}
+
+// Whether Qt's JPEG reader, asked for this size, has the decoder scale by 1/8: it takes the smallest M/8
+// that still reaches the asked size, and scales any remainder itself.
+bool decodesAtEighth(QSize original, QSize scaled) {
+    if (scaled.isEmpty()) {
+        return false;
+    }
+    const double f =
+        std::min(double(original.width()) / scaled.width(), double(original.height()) / scaled.height());
+    return qCeil(8 / f) <= 1;
+}
+
+// A progressive JPEG read at 1/8 goes through a baseline stream of just what that scale reads, and gives the
+// same image as the reader would from the whole file (progressivejpeg.h). Null when that path does not take
+// the file; the device then stands where it stood, for the reader to go on.
+QImage readProgressiveAtEighth(QIODevice& device, QSize scaled) {
+    const qint64 at = device.pos();
+    QImage image;
+    if (!device.isSequential() && device.seek(0)) {
+        if (const std::unique_ptr<EighthScaleJpeg> stream = EighthScaleJpeg::make(device)) {
+            QImageReader reader(stream.get(), "jpeg");
+            reader.setAutoTransform(true);
+            reader.setScaledSize(scaled);
+            image = reader.read();
+            if (!stream->complete()) {
+                image = QImage(); // a scan proved bad on the way: the whole file decodes as it is
+            }
+        }
+    }
+    device.seek(at);
+    return image;
 }
 
 QImage fitWithinDecodedSide(QImage image) {
@@ -238,18 +272,26 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide) {
         return reader.format() == "gif" ? loadGifOnLargeScreen(device, neededLongSide) : Picture();
     }
     const QImageIOHandler::Transformations transformation = reader.transformation();
+    QImage image;
     if (original.isEmpty()) {
         original = QSize(); // a header claiming no width or height says nothing; the decoded size tells
     } else if (const QSize scaled = decodeSize(reader, original, neededLongSide); scaled != original) {
         reader.setScaledSize(scaled); // in the stored orientation: the turn comes after scaling
+        if (reader.format() == "jpeg" && decodesAtEighth(original, scaled)) {
+            image = readProgressiveAtEighth(device, scaled);
+        }
     }
-    QImage image = reader.read();
+    if (image.isNull()) {
+        image = reader.read();
+    }
     if (image.isNull()) {
         return {};
     }
     const QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
     image = fitWithinDecodedSide(std::move(image));
-    return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied), extentOfPixels(extentPixels)};
+    // In place where the formats allow (RGB32 does): a copy of a large picture costs its page faults.
+    return {std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            extentOfPixels(extentPixels)};
 }
 
 Picture loadRasterPicture(const QString& path, int neededLongSide) {

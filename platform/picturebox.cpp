@@ -54,7 +54,7 @@ void PictureBox::setTopTwips(int top) {
     move(twipsToPixelsRounded(m_left), twipsToPixelsRounded(top));
 }
 
-void PictureBox::ensureBacking() {
+bool PictureBox::ensureBacking() {
     const int b = borderPixels();
     const QSize inner(std::max(0, width() - 2 * b), std::max(0, height() - 2 * b));
     const qreal dpr = devicePixelRatioF();
@@ -63,8 +63,9 @@ void PictureBox::ensureBacking() {
     const QSize device(int(std::ceil(inner.width() * dpr)), int(std::ceil(inner.height() * dpr)));
     if (!m_backing.isNull() && m_backing.size() == device &&
         qFuzzyCompare(m_backing.devicePixelRatio(), dpr)) {
-        return;
+        return false;
     }
+    const bool blank = m_backing.isNull();
     QImage fresh(device, QImage::Format_ARGB32_Premultiplied);
     fresh.setDevicePixelRatio(dpr);
     fresh.fill(m_background);
@@ -74,6 +75,7 @@ void PictureBox::ensureBacking() {
         p.drawImage(QRectF(QPointF(0, 0), m_backing.deviceIndependentSize()), m_backing);
     }
     m_backing = std::move(fresh);
+    return blank;
 }
 
 void PictureBox::resizeEvent(QResizeEvent*) {
@@ -81,8 +83,9 @@ void PictureBox::resizeEvent(QResizeEvent*) {
 }
 
 void PictureBox::clear() {
-    ensureBacking();
-    m_backing.fill(m_background);
+    if (!ensureBacking()) { // a backing just made is blank already: a second fill of a large one costs time
+        m_backing.fill(m_background);
+    }
     m_currentX = 0;
     m_currentY = 0;
     update();

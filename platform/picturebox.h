@@ -54,7 +54,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void ensureBacking();
+    bool ensureBacking(); // true when it made the backing anew, blank
     void keepBackingInSize();
     QFont printFont() const;
 
