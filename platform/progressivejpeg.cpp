@@ -434,8 +434,9 @@ std::optional<Scan> EighthScaleTranscoder::scanHeader(const QByteArray& bytes) c
         const auto found = std::find_if(m_components.begin(), m_components.end(),
                                         [id](const Component& c) { return c.id == id; });
         const int index = int(found - m_components.begin());
-        const auto before = scan.components.begin() + i;
-        if (found == m_components.end() || std::find(scan.components.begin(), before, index) != before) {
+        // The standard lists a scan's components in the frame's order. libjpeg-turbo rejects some other
+        // orders outright and reads the rest, so a file with any other order is left to it whole.
+        if (found == m_components.end() || (i > 0 && index <= scan.components[std::size_t(i - 1)])) {
             return std::nullopt;
         }
         scan.components[std::size_t(i)] = index;
