@@ -244,13 +244,14 @@ private slots:
         undefinedTable[startOfScan(simple, 1) + 6] = char(0x03);
         QTest::newRow("a luma AC scan with an undefined table") << undefinedTable;
         // The DC refinement, which reads plain bits, lists its components 2, 3, 1: libjpeg-turbo refuses it.
-        int refinement = 0;
-        while (simple[startOfScan(simple, refinement) + 4] != 3 ||
-               simple[startOfScan(simple, refinement) + 13] != 0x10) {
-            ++refinement;
+        qsizetype refinement = -1;
+        for (int n = 0; (refinement = startOfScan(simple, n)) >= 0; ++n) {
+            if (simple[refinement + 4] == 3 && simple[refinement + 13] == 0x10) {
+                break;
+            }
         }
         QByteArray reordered = simple;
-        const qsizetype components = startOfScan(simple, refinement) + 5;
+        const qsizetype components = refinement + 5;
         reordered.replace(components, 6, simple.mid(components + 2, 4) + simple.mid(components, 2));
         QTest::newRow("components out of the frame's order") << reordered;
         QByteArray corrupted = simple;
