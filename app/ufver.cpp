@@ -14,8 +14,8 @@
 using platform::twipsRect;
 
 namespace {
-constexpr int kClientWidth = 3885;
-constexpr int kClientHeight = 1380;
+constexpr int kVersionWidth = 3885;
+constexpr int kVersionHeight = 1380;
 
 QPointer<UFVer>& openInstance() {
     static QPointer<UFVer> instance;
@@ -47,7 +47,7 @@ UFVer::UFVer() {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("バージョン情報"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
-    platform::makeFixedDialog(this, kClientWidth, kClientHeight);
+    platform::makeFixedDialog(this, kVersionWidth, kVersionHeight);
     createControls();
 }
 
