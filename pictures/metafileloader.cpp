@@ -18,6 +18,11 @@ QString& helperOverride() {
     return path;
 }
 
+std::chrono::milliseconds& timeLimitOverride() {
+    static std::chrono::milliseconds limit{0};
+    return limit;
+}
+
 std::span<const unsigned char> bytesOf(const QByteArray& a) {
     return {reinterpret_cast<const unsigned char*>(a.constData()), std::size_t(a.size())};
 }
@@ -26,7 +31,7 @@ constexpr qint64 kMaxOutputBytes =
     qint64(sizeof(metafile::OutputHeader)) + qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
 
 // Runs in the child between fork and exec, so only async-signal-safe calls.
-void limitHelper() {
+void limitHelper(rlim_t cpuSeconds) {
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
     const rlimit noFiles{0, 0}; // it writes no files
@@ -36,7 +41,6 @@ void limitHelper() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGXFSZ, &ignore, nullptr);
-    const auto cpuSeconds = rlim_t(kMetafileTimeLimit.count() / 1000 + 1);
     const rlimit cpu{cpuSeconds, cpuSeconds + 1};
     ::setrlimit(RLIMIT_CPU, &cpu);
 #if !ZORUPA_ADDRESS_SANITIZER
@@ -48,9 +52,10 @@ void limitHelper() {
 
 // Reads the helper's answer until it ends, the time limit passes or it says more than any picture needs.
 std::optional<QByteArray> collectOutput(QProcess& helper, const QElapsedTimer& clock) {
+    const qint64 limit = metafileTimeLimit().count();
     QByteArray out;
     while (helper.state() != QProcess::NotRunning) {
-        const qint64 left = kMetafileTimeLimit.count() - clock.elapsed();
+        const qint64 left = limit - clock.elapsed();
         if (left <= 0 || (!helper.waitForReadyRead(int(left)) && helper.state() != QProcess::NotRunning)) {
             return std::nullopt; // out of time
         }
@@ -72,6 +77,14 @@ void setMetafileHelper(const QString& path) {
     helperOverride() = path;
 }
 
+void setMetafileTimeLimit(std::chrono::milliseconds limit) {
+    timeLimitOverride() = limit;
+}
+
+std::chrono::milliseconds metafileTimeLimit() {
+    return timeLimitOverride().count() > 0 ? timeLimitOverride() : kMetafileTimeLimit;
+}
+
 QString metafileHelper() {
     if (!helperOverride().isEmpty()) {
         return helperOverride();
@@ -85,9 +98,13 @@ std::optional<QByteArray> runMetafileHelper(const QByteArray& input) {
     QProcess helper;
     helper.setProgram(metafileHelper());
     helper.setStandardErrorFile(QProcess::nullDevice());
-    helper.setChildProcessModifier(limitHelper);
+    const std::chrono::milliseconds limit = metafileTimeLimit();
+    // The CPU limit, in whole seconds, is a backstop to the clock above: it also ends a helper that this
+    // process no longer waits for.
+    const auto cpuSeconds = rlim_t(limit.count() / 1000 + 1);
+    helper.setChildProcessModifier([cpuSeconds] { limitHelper(cpuSeconds); });
     helper.start(QIODevice::ReadWrite);
-    if (!helper.waitForStarted(int(kMetafileTimeLimit.count()))) {
+    if (!helper.waitForStarted(int(limit.count()))) {
         return std::nullopt;
     }
     helper.write(input);

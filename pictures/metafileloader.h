@@ -27,6 +27,12 @@ namespace pictures {
 inline constexpr std::chrono::milliseconds kMetafileTimeLimit{ZORUPA_ADDRESS_SANITIZER ? 20000 : 5000};
 inline constexpr qint64 kMetafileMemoryLimit = 1024LL * 1024 * 1024; // address space of the helper
 
+// The time limit of each run, kMetafileTimeLimit unless set here. Tests that must not depend on the machine's
+// speed set their own: a long one for large renders on a loaded machine, a short one to see a hang cut off.
+// Zero returns to the default.
+void setMetafileTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds metafileTimeLimit();
+
 // The helper lives beside the game (platform::programFolder()). Programs that run from elsewhere, the
 // tests and the benchmark, name the built helper here; an empty path returns to the default.
 void setMetafileHelper(const QString& path);
