@@ -9,7 +9,7 @@ start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$file" >/dev/null 2>&1 &
     xvfb_pid=$!
     local _
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         [ -s "$file" ] && break
         kill -0 "$xvfb_pid" 2>/dev/null || break
         sleep 0.1
