@@ -51,11 +51,11 @@ void limitHelper(rlim_t cpuSeconds) {
 }
 
 // Reads the helper's answer until it ends, the time limit passes or it says more than any picture needs.
-std::optional<QByteArray> collectOutput(QProcess& helper, const QElapsedTimer& clock) {
-    const qint64 limit = metafileTimeLimit().count();
+std::optional<QByteArray> collectOutput(QProcess& helper, const QElapsedTimer& clock,
+                                        std::chrono::milliseconds limit) {
     QByteArray out;
     while (helper.state() != QProcess::NotRunning) {
-        const qint64 left = limit - clock.elapsed();
+        const qint64 left = limit.count() - clock.elapsed();
         if (left <= 0 || (!helper.waitForReadyRead(int(left)) && helper.state() != QProcess::NotRunning)) {
             return std::nullopt; // out of time
         }
@@ -99,8 +99,8 @@ std::optional<QByteArray> runMetafileHelper(const QByteArray& input) {
     helper.setProgram(metafileHelper());
     helper.setStandardErrorFile(QProcess::nullDevice());
     const std::chrono::milliseconds limit = metafileTimeLimit();
-    // The CPU limit, in whole seconds, is a backstop to the clock above: it also ends a helper that this
-    // process no longer waits for.
+    // The CPU limit, in whole seconds, backs up the clock that collectOutput watches: it also ends a helper
+    // that this process no longer waits for.
     const auto cpuSeconds = rlim_t(limit.count() / 1000 + 1);
     helper.setChildProcessModifier([cpuSeconds] { limitHelper(cpuSeconds); });
     helper.start(QIODevice::ReadWrite);
@@ -109,7 +109,7 @@ std::optional<QByteArray> runMetafileHelper(const QByteArray& input) {
     }
     helper.write(input);
     helper.closeWriteChannel();
-    std::optional<QByteArray> out = collectOutput(helper, clock);
+    std::optional<QByteArray> out = collectOutput(helper, clock, limit);
     if (!out) {
         helper.kill();
         helper.waitForFinished(1000);
