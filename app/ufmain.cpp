@@ -3,6 +3,7 @@
 
 #include "engine/rules.h"
 #include "pictures/painting.h"
+#include "pictures/selection.h"
 #include "platform/colours.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
@@ -64,7 +65,7 @@ UFMain::UFMain(ranking::Module1& ranking, Services services)
     // The built-in photo decodes on a second core while the controls are made: the first frame needs both.
     QFuture<platform::Picture> builtin =
         QtConcurrent::run([side = pictures::neededLongSide(devicePixelRatioF())] {
-            return platform::loadRasterPicture(QStringLiteral(":/assets/builtin.jpg"), side);
+            return pictures::loadPicture(QStringLiteral(":/assets/builtin.jpg"), side);
         });
     setObjectName(QStringLiteral("UFMain"));
     setWindowTitle(QStringLiteral("Zorupa Nemi"));

@@ -9,6 +9,11 @@
 #include "widgets.h"
 
 #include <QLabel>
+#include <QTimer>
+
+namespace {
+constexpr int kBusyPointerDelay = 200; // ms: a shorter load ends before a pointer change could be seen
+}
 
 void UFMain::myPic() {
     for (platform::PictureBox* box : Picture1) {
@@ -65,6 +70,11 @@ bool UFMain::takePicture(const std::optional<QString>& path) {
         // A big photo decodes on a worker thread: the window keeps painting and ticking meanwhile. Commands
         // wait their turn until the new picture is in place; clicks and keys are dropped, as during a slide.
         m_game.setLoadingPicture(true);
+        // A decode that takes more than a moment shows the busy pointer over the window, and only then.
+        QTimer busy;
+        busy.setSingleShot(true);
+        connect(&busy, &QTimer::timeout, this, [this] { setCursor(Qt::BusyCursor); });
+        busy.start(kBusyPointerDelay);
         loaded =
             platform::runServingEvents([file = *path, side = pictures::neededLongSide(devicePixelRatioF())] {
                 return pictures::loadPicture(file, side);
@@ -72,6 +82,8 @@ bool UFMain::takePicture(const std::optional<QString>& path) {
         if (alive.isNull()) {
             return false;
         }
+        busy.stop();
+        unsetCursor();
         m_game.setLoadingPicture(false);
     }
     if (!loaded.isEmpty()) {

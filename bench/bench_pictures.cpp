@@ -2,7 +2,7 @@
 // photo, a large camera photo and the two metafile formats (these include starting the helper).
 #include "application.h"
 #include "bench.h"
-#include "pictures/metafileloader.h"
+#include "pictures/decoderhelper.h"
 #include "pictures/painting.h"
 #include "pictures/selection.h"
 #include "platform/picturebox.h"
@@ -118,7 +118,7 @@ void loadAndPaint(const char* label, const QString& path, int runs) {
 
 ZORUPA_BENCH(picture_loading) {
     // The benchmark runs from its own folder; the helper is built beside the game.
-    pictures::setMetafileHelper(platform::programFolder() + QStringLiteral("/../bin/zorupa-metafile"));
+    pictures::setDecoderHelper(platform::programFolder() + QStringLiteral("/../bin/zorupa-decoder"));
     QTemporaryDir dir;
     QFile builtin(QStringLiteral(":/assets/builtin.jpg"));
     builtin.open(QIODevice::ReadOnly);

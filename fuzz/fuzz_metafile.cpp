@@ -1,8 +1,8 @@
 // libFuzzer harness: any bytes through the metafile helper's decoders (libwmf, libemf2svg and Qt's SVG
 // renderer) and through the game's check of the helper's answer.
-#include "metafile/format.h"
-#include "metafile/render.h"
-#include "pictures/metafileloader.h"
+#include "decoder/format.h"
+#include "decoder/render.h"
+#include "pictures/decoderhelper.h"
 
 #include <QGuiApplication>
 #include <cstdint>

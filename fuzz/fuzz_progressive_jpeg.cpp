@@ -1,7 +1,7 @@
 // libFuzzer harness for the 1/8 path of progressive JPEGs: any bytes through the survey and the stream.
 // Whatever the path takes and completes must decode to exactly the pixels the reader gets from the whole
 // file at 1/8; a difference is a picture the player would see change.
-#include "platform/progressivejpeg.h"
+#include "pictures/progressivejpeg.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qint64(original.width()) * original.height() > kMaxComparedPixels || !file.seek(0)) {
         return 0;
     }
-    const std::unique_ptr<platform::EighthScaleJpeg> stream = platform::EighthScaleJpeg::make(file);
+    const std::unique_ptr<pictures::EighthScaleJpeg> stream = pictures::EighthScaleJpeg::make(file);
     if (!stream) {
         return 0;
     }

@@ -1,5 +1,5 @@
 // libFuzzer harness: any bytes through the raster picture loader, as a dropped file would reach it.
-#include "platform/picture.h"
+#include "pictures/raster.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    const platform::Picture picture = platform::loadRasterPicture(buffer);
+    const platform::Picture picture = pictures::loadRasterPicture(buffer);
     if (!picture.isEmpty() && (picture.image().width() > platform::kMaxDecodedSide ||
                                picture.image().height() > platform::kMaxDecodedSide || picture.width() <= 0 ||
                                picture.height() <= 0)) {

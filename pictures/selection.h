@@ -13,8 +13,10 @@ namespace pictures {
 // The dialog's filter: six description|patterns pairs, "all readable picture types" first.
 QString pictureFilter();
 
-// Any picture file the game can show, decided by its content: raster formats and metafiles. A raster
-// picture is decoded no larger than neededLongSide requires. Empty when the file cannot be shown.
+// Any picture file the game can show, decided by its content, in sRGB: the one entry for every load (the
+// built-in photograph, the dialog, a drop). JPEG, GIF, BMP, ICO and PNG decode here; metafiles, SVG and
+// every other format in the decoder helper. A picture is decoded no larger than neededLongSide requires.
+// Empty when the file cannot be shown.
 platform::Picture loadPicture(const QString& path, int neededLongSide = platform::kMaxDecodedSide);
 
 // The first local file a drop carries, in the drop's own order; nothing for text or a remote address.

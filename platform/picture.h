@@ -7,7 +7,6 @@
 #include <memory>
 
 class QFile;
-class QIODevice;
 
 namespace platform {
 
@@ -40,12 +39,7 @@ private:
 // directory, which a drop can name as easily as a picture, would block the game or feed it endlessly.
 std::unique_ptr<QFile> openRegularFile(const QString& path);
 
-// Raster pictures (JPEG, GIF, BMP, ICO, PNG and whatever else Qt reads), decided by content, not by name.
-// Pictures larger than the display needs are decoded scaled down, to a long side of at least
-// neededLongSide (a JPEG at the nearest size its decoder reaches by itself, 1/2, 1/4 or 1/8), and keep the
-// extent of the original. Empty on failure.
-Picture loadRasterPicture(const QString& path, int neededLongSide = kMaxDecodedSide);
-Picture loadRasterPicture(QIODevice& device, int neededLongSide = kMaxDecodedSide);
+QSizeF extentOfPixels(QSize pixels);                 // HiMetric at 96 dpi
 Picture rasterPictureFromImage(const QImage& image); // extent at 96 dpi
 
 } // namespace platform

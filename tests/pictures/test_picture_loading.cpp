@@ -1,8 +1,8 @@
 // The picture loader on files of every format, on files that are not pictures or not files at all, on
 // very large and absurd pictures, and the metafile helper when it fails in every way it can.
-#include "metafile/format.h"
+#include "decoder/format.h"
 #include "metafiles.h"
-#include "pictures/metafileloader.h"
+#include "pictures/decoderhelper.h"
 #include "pictures/selection.h"
 
 #include <QBuffer>
@@ -107,9 +107,9 @@ public:
         const QString path =
             writeFile(dir, QStringLiteral("fake-helper"), ("#!/bin/sh\n" + script + "\n").toUtf8());
         ::chmod(QFile::encodeName(path).constData(), 0700);
-        pictures::setMetafileHelper(path);
+        pictures::setDecoderHelper(path);
     }
-    ~FakeHelper() { pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER)); }
+    ~FakeHelper() { pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER)); }
 };
 
 // The renders here are judged by their pictures, not their speed: a sanitizer build or a machine busy with
@@ -121,12 +121,27 @@ constexpr std::chrono::milliseconds kShortLimit{1000};
 // Gives the helper another time limit for the life of this object (zero: the game's own).
 class TimeLimit {
 public:
-    explicit TimeLimit(std::chrono::milliseconds limit) { pictures::setMetafileTimeLimit(limit); }
-    ~TimeLimit() { pictures::setMetafileTimeLimit(kPatientLimit); }
+    explicit TimeLimit(std::chrono::milliseconds limit) { pictures::setDecoderTimeLimit(limit); }
+    ~TimeLimit() { pictures::setDecoderTimeLimit(kPatientLimit); }
     TimeLimit(const TimeLimit&) = delete;
     TimeLimit& operator=(const TimeLimit&) = delete;
 };
 } // namespace
+
+// A HEIF or AVIF file whose image spatial extents (the ispe box) claim 60000 x 60000 pixels.
+QByteArray claimingHugeSize(QByteArray file) {
+    const qsizetype at = file.indexOf("ispe");
+    if (at < 0) {
+        qFatal("no ispe box");
+    }
+    for (const qsizetype field : {at + 8, at + 12}) { // after the box's version and flags
+        file[field] = 0;
+        file[field + 1] = 0;
+        file[field + 2] = char(0xEA);
+        file[field + 3] = char(0x60);
+    }
+    return file;
+}
 
 class PictureLoading : public QObject {
     Q_OBJECT
@@ -135,8 +150,8 @@ class PictureLoading : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER));
-        pictures::setMetafileTimeLimit(kPatientLimit);
+        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
+        pictures::setDecoderTimeLimit(kPatientLimit);
     }
 
     void everyFormat_data() {
@@ -149,6 +164,11 @@ private slots:
         QTest::newRow("bmp") << encoded(halves, "BMP") << rasterExtent;
         QTest::newRow("ico") << encoded(halves, "ICO") << rasterExtent;
         QTest::newRow("gif, first frame") << fixtureFile("two-frames.gif") << QSizeF(16 * kPixel, 4 * kPixel);
+        // Written by each format's own encoder (scripts/make-picture-fixtures), decoded in the helper.
+        for (const char* name : {"halves.webp", "halves.tiff", "halves.heic", "halves.avif", "halves.jxl"}) {
+            QTest::newRow(name) << fixtureFile(name) << rasterExtent;
+        }
+        QTest::newRow("svg, 64 x 32 mm") << fixtureFile("halves.svg") << QSizeF(6400, 3200);
         QTest::newRow("wmf, placeable 1 x 0.5 in") << fixtures::wmf() << QSizeF(2540, 1270);
         QTest::newRow("wmf at 1440 units per inch")
             << fixtures::wmf(2880, 1440, 1440, fixtures::twoHalves(2880, 1440)) << QSizeF(5080, 2540);
@@ -185,10 +205,9 @@ private slots:
         QTest::newRow("wmf named .jpg") << "drawing.jpg" << fixtures::wmf() << true;
         QTest::newRow("emf named .gif") << "drawing.gif" << fixtures::emf() << true;
         QTest::newRow("text named .jpg") << "notes.jpg" << QByteArray("just some text\n") << false;
-        QTest::newRow("svg named .jpg") << "vector.jpg"
-                                        << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='10' "
-                                                      "height='10'><rect width='10' height='10'/></svg>")
-                                        << false;
+        QTest::newRow("svg named .jpg") << "vector.jpg" << fixtureFile("halves.svg") << true;
+        QTest::newRow("heic named .jpg") << "photo.jpg" << fixtureFile("halves.heic") << true;
+        QTest::newRow("avif named .png") << "photo.png" << fixtureFile("halves.avif") << true;
     }
     void contentNotName() {
         QFETCH(QString, name);
@@ -217,6 +236,24 @@ private slots:
         QTest::newRow("wmf claiming a 4 GB record") << fixtureFile("huge-record.wmf") << "wmf";
         QTest::newRow("emf description past its header") << fixtureFile("description-overrun.emf") << "emf";
         QRandomGenerator random(7);
+        // Each format beyond the design's: cut in half, and its first bytes followed by nonsense.
+        for (const char* name :
+             {"halves.webp", "halves.tiff", "halves.heic", "halves.avif", "halves.jxl", "halves.svg"}) {
+            const QByteArray whole = fixtureFile(name);
+            const QString suffix = QFileInfo(QString::fromLatin1(name)).suffix();
+            QTest::newRow(qPrintable(QStringLiteral("%1 cut in half").arg(suffix)))
+                << whole.left(whole.size() / 2) << suffix;
+            QByteArray garbage = whole.left(32);
+            for (int i = 0; i < 4096; ++i) {
+                garbage += char(random.bounded(256));
+            }
+            QTest::newRow(qPrintable(QStringLiteral("%1 header, then nonsense").arg(suffix)))
+                << garbage << suffix;
+        }
+        QTest::newRow("heic claiming 60000 x 60000")
+            << claimingHugeSize(fixtureFile("halves.heic")) << "heic";
+        QTest::newRow("avif claiming 60000 x 60000")
+            << claimingHugeSize(fixtureFile("halves.avif")) << "avif";
         for (const char* suffix : {"jpg", "jpeg", "GIF", "bmp", "ico", "WMF", "EMF", "png"}) {
             QByteArray noise(4096, Qt::Uninitialized);
             for (char& c : noise) {
@@ -447,7 +484,7 @@ private slots:
                 for (int i = 0; i < 400; ++i) {
                     file.append(char(random.bounded(256)));
                 }
-                const platform::Picture p = pictures::decodeMetafile(file);
+                const platform::Picture p = pictures::decodeInHelper(file);
                 if (!p.isEmpty()) {
                     QVERIFY(p.image().width() <= metafile::kMaxSide &&
                             p.image().height() <= metafile::kMaxSide);
@@ -455,7 +492,7 @@ private slots:
                 }
             }
         }
-        verifyHalves(pictures::decodeMetafile(fixtures::wmf())); // and the helper still works afterwards
+        verifyHalves(pictures::decodeInHelper(fixtures::wmf())); // and the helper still works afterwards
     }
 
     // Whatever goes wrong in the helper's process is an unreadable picture.
@@ -466,7 +503,7 @@ private slots:
         QTest::newRow("answers garbage") << "cat > /dev/null; printf 'ZMF1garbage'";
         QTest::newRow("answers endlessly") << "cat > /dev/null; exec cat /dev/zero";
         QTest::newRow("hangs") << "exec sleep 30";
-        QTest::newRow("good answer, then fails") << "cat > /dev/null; " ZORUPA_METAFILE_HELPER " < " +
+        QTest::newRow("good answer, then fails") << "cat > /dev/null; " ZORUPA_DECODER_HELPER " < " +
                                                         writeFile(m_dir, "good.wmf", fixtures::wmf()) +
                                                         "; exit 1";
     }
@@ -476,7 +513,7 @@ private slots:
         const TimeLimit shortLimit(kShortLimit);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(pictures::decodeMetafile(fixtures::wmf()).isEmpty());
+        QVERIFY(pictures::decodeInHelper(fixtures::wmf()).isEmpty());
         QVERIFY2(clock.elapsed() < kShortLimit.count() + 5000, "the time limit did not stop the helper");
     }
 
@@ -485,15 +522,15 @@ private slots:
         const TimeLimit shortLimit(kShortLimit);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(pictures::decodeMetafile(fixtureFile("endless.wmf")).isEmpty());
+        QVERIFY(pictures::decodeInHelper(fixtureFile("endless.wmf")).isEmpty());
         QVERIFY(clock.elapsed() >= kShortLimit.count() - 100);
     }
 
     void helperMissing() {
-        pictures::setMetafileHelper(m_dir.filePath(QStringLiteral("no-such-helper")));
-        QVERIFY(pictures::decodeMetafile(fixtures::wmf()).isEmpty());
-        pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER));
-        verifyHalves(pictures::decodeMetafile(fixtures::wmf()));
+        pictures::setDecoderHelper(m_dir.filePath(QStringLiteral("no-such-helper")));
+        QVERIFY(pictures::decodeInHelper(fixtures::wmf()).isEmpty());
+        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
+        verifyHalves(pictures::decodeInHelper(fixtures::wmf()));
     }
 
     // The helper starts with no core dumps, no file writing, the game's CPU limit and, outside sanitizer
@@ -501,17 +538,17 @@ private slots:
     void helperRunsUnderLimits() {
         const FakeHelper fake(m_dir, QStringLiteral("ulimit -c; ulimit -f; ulimit -t; ulimit -v"));
         const TimeLimit gamesOwn(std::chrono::milliseconds{0});
-        const std::optional<QByteArray> out = pictures::runMetafileHelper(fixtures::wmf());
+        const std::optional<QByteArray> out = pictures::runDecoderHelper(fixtures::wmf());
         QVERIFY(out.has_value());
         const QStringList lines = QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[0], QStringLiteral("0"));
         QCOMPARE(lines[1], QStringLiteral("0"));
-        QCOMPARE(lines[2], QString::number(pictures::kMetafileTimeLimit.count() / 1000 + 1));
+        QCOMPARE(lines[2], QString::number(pictures::kDecoderTimeLimit.count() / 1000 + 1));
 #if defined(__SANITIZE_ADDRESS__)
         QCOMPARE(lines[3], QStringLiteral("unlimited"));
 #else
-        QCOMPARE(lines[3], QString::number(pictures::kMetafileMemoryLimit / 1024));
+        QCOMPARE(lines[3], QString::number(pictures::kDecoderMemoryLimit / 1024));
 #endif
     }
 
@@ -519,8 +556,8 @@ private slots:
     // when it finds it out of date, as on a machine whose fonts were just installed.
     void refusedWriteLeavesTheHelperRunning() {
         const QString file = m_dir.filePath(QStringLiteral("written"));
-        const FakeHelper fake(m_dir, "echo cache > " + file + " 2>/dev/null; exec " ZORUPA_METAFILE_HELPER);
-        verifyHalves(pictures::decodeMetafile(fixtures::wmf()));
+        const FakeHelper fake(m_dir, "echo cache > " + file + " 2>/dev/null; exec " ZORUPA_DECODER_HELPER);
+        verifyHalves(pictures::decodeInHelper(fixtures::wmf()));
         QCOMPARE(QFileInfo(file).size(), 0);
     }
 
@@ -579,7 +616,7 @@ private slots:
     // white page where the line stands, and none below it.
     void emfText() {
         const platform::Picture p =
-            pictures::decodeMetafile(fixtures::emfWithText(QStringLiteral("漢字かなテスト")));
+            pictures::decodeInHelper(fixtures::emfWithText(QStringLiteral("漢字かなテスト")));
         QVERIFY(!p.isEmpty());
         const QImage& image = p.image();
         auto darkIn = [&image](QRect r) {
@@ -610,26 +647,91 @@ private slots:
         comment.u32(quint32(12 + commentBytes));
         comment.u32(quint32(commentBytes));
         file += comment.bytes + QByteArray(commentBytes, '\x5A') + eof;
-        verifyHalves(pictures::decodeMetafile(file));
+        verifyHalves(pictures::decodeInHelper(file));
     }
 
     // A tiny drawing is rendered large enough to fill the preview; a huge one no larger than the bound.
+    // Pictures that describe their colours are shown as a colour-managed viewer shows them.
+    void trueColours_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QColor>("expected");
+        QTest::addColumn<int>("tolerance");
+        // Red, tagged with a profile that exchanges red and green: a viewer shows green.
+        QTest::newRow("jpeg, red and green swapped") << "swapped-red.jpg" << QColor(0, 255, 0) << 24;
+        // ProPhoto RGB (200, 60, 40) lies beyond sRGB's red: a viewer clips it to about (255, 0, 43).
+        QTest::newRow("png, ProPhoto") << "prophoto.png" << QColor(255, 0, 43) << 12;
+        QTest::newRow("tiff, ProPhoto") << "prophoto.tiff" << QColor(255, 0, 43) << 12;
+        QTest::newRow("jpeg xl, ProPhoto") << "prophoto.jxl" << QColor(255, 0, 43) << 12;
+        // Display P3 (200, 60, 40), described by the nclx box: about (215, 47, 28) in sRGB.
+        QTest::newRow("heic, ProPhoto") << "prophoto.heic" << QColor(255, 0, 43) << 16;
+        QTest::newRow("avif, Display P3") << "p3.avif" << QColor(215, 47, 28) << 8;
+    }
+    void trueColours() {
+        QFETCH(QString, name);
+        QFETCH(QColor, expected);
+        QFETCH(int, tolerance);
+        const platform::Picture p = pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + name);
+        QVERIFY(!p.isEmpty());
+        const QColor shown = p.image().pixelColor(p.image().width() / 2, p.image().height() / 2);
+        QVERIFY2(near(shown, expected, tolerance), qPrintable(shown.name()));
+    }
+
+    // A profile that cannot be parsed is passed over: the picture shows as it is stored.
+    void brokenProfileIgnored() {
+        QByteArray jpeg = fixtureFile("swapped-red.jpg");
+        const qsizetype at = jpeg.indexOf("ICC_PROFILE");
+        QVERIFY(at > 0);
+        jpeg.replace(at + 14 + 36, 4, "XXXX"); // the profile's "acsp" signature
+        const platform::Picture p =
+            pictures::loadPicture(writeFile(m_dir, QStringLiteral("broken.jpg"), jpeg));
+        QVERIFY(!p.isEmpty());
+        QVERIFY(near(p.image().pixelColor(8, 8), QColor(255, 0, 0), 24));
+    }
+
+    // The formats beyond JPEG, GIF, BMP, ICO and PNG never decode in the game: without its helper the game
+    // shows none of them, and still shows the others.
+    void untrustedFormatsOnlyInTheHelper() {
+        pictures::setDecoderHelper(m_dir.filePath(QStringLiteral("no-such-helper")));
+        for (const char* name :
+             {"halves.webp", "halves.tiff", "halves.heic", "halves.avif", "halves.jxl", "halves.svg"}) {
+            QVERIFY2(pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + QLatin1String(name))
+                         .isEmpty(),
+                     name);
+        }
+        verifyHalves(pictures::loadPicture(
+            writeFile(m_dir, QStringLiteral("halves.png"), encoded(redBlueHalves(64, 32), "PNG"))));
+        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
+    }
+
+    // The helper answers at the size asked for, keeping the extent of the original.
+    void helperDecodesAtTheNeededSize() {
+        const platform::Picture svg =
+            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/halves.svg"), 500);
+        QCOMPARE(svg.image().size(), QSize(500, 250));
+        QCOMPARE(svg.width(), 6400.0);
+        const platform::Picture heic =
+            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/halves.heic"), 16);
+        QCOMPARE(heic.image().size(), QSize(16, 8));
+        QCOMPARE(heic.width(), 64 * kPixel);
+        verifyHalves(heic);
+    }
+
     void metafileRenderSize() {
         const platform::Picture small =
-            pictures::decodeMetafile(fixtures::wmf(100, 50, 1000, fixtures::twoHalves(100, 50)));
+            pictures::decodeInHelper(fixtures::wmf(100, 50, 1000, fixtures::twoHalves(100, 50)));
         QCOMPARE(small.image().size(), QSize(metafile::kMinLongSide, metafile::kMinLongSide / 2));
         QCOMPARE(small.width(), 254.0);
-        const platform::Picture huge = pictures::decodeMetafile(fixtures::emf(96, 48, 500000, 250000));
+        const platform::Picture huge = pictures::decodeInHelper(fixtures::emf(96, 48, 500000, 250000));
         QCOMPARE(huge.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide / 2));
         QCOMPARE(huge.width(), 500000.0);
         verifyHalves(huge);
         // The largest pictures either decoder makes, square, fit in the helper's memory.
         const platform::Picture squareWmf =
-            pictures::decodeMetafile(fixtures::wmf(30000, 30000, 100, fixtures::twoHalves(30000, 30000)));
+            pictures::decodeInHelper(fixtures::wmf(30000, 30000, 100, fixtures::twoHalves(30000, 30000)));
         QCOMPARE(squareWmf.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide));
         verifyHalves(squareWmf);
         const platform::Picture squareEmf =
-            pictures::decodeMetafile(fixtures::emfWithText(QStringLiteral("大")).replace(32, 8, [] {
+            pictures::decodeInHelper(fixtures::emfWithText(QStringLiteral("大")).replace(32, 8, [] {
                 fixtures::Writer w;
                 w.s32(400000);
                 w.s32(400000);

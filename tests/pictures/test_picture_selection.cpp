@@ -1,7 +1,7 @@
 // Choosing a picture in the main window: the real open-file dialog and real drop events on every kind of
 // control, and what the window holds and shows after each way of choosing, including each failure.
 #include "metafiles.h"
-#include "pictures/metafileloader.h"
+#include "pictures/decoderhelper.h"
 #include "pictures/selection.h"
 #include "platform/filedialog.h"
 #include "platform/picturebox.h"
@@ -176,7 +176,7 @@ class PictureSelection : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        pictures::setMetafileHelper(QStringLiteral(ZORUPA_METAFILE_HELPER));
+        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
         m_halves = write(QStringLiteral("halves.png"), halvesPng(300));
         QImage wide(600, 300, QImage::Format_RGB32);
         wide.fill(Qt::yellow);

@@ -1,8 +1,8 @@
 // Progressive JPEGs read at 1/8 from the scans that scale uses, against the reader's decode of the whole
 // file: the same pixels for every progression, sampling, size and restart layout, and the whole-file decode
 // for every file that path does not vouch for.
-#include "platform/picture.h"
-#include "platform/progressivejpeg.h"
+#include "pictures/progressivejpeg.h"
+#include "pictures/raster.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -135,7 +135,7 @@ platform::Picture loaded(const QByteArray& bytes, int neededLongSide) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return platform::loadRasterPicture(buffer, neededLongSide);
+    return pictures::loadRasterPicture(buffer, neededLongSide);
 }
 
 // Whether the 1/8 path takes the file and makes a whole, sound stream of it.
@@ -143,7 +143,7 @@ bool takenAtEighth(const QByteArray& bytes, QSize scaled) {
     QBuffer file;
     file.setData(bytes);
     file.open(QIODevice::ReadOnly);
-    const std::unique_ptr<platform::EighthScaleJpeg> stream = platform::EighthScaleJpeg::make(file);
+    const std::unique_ptr<pictures::EighthScaleJpeg> stream = pictures::EighthScaleJpeg::make(file);
     if (!stream) {
         return false;
     }

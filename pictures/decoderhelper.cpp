@@ -1,7 +1,7 @@
-// Running the metafile helper and checking what it hands back.
-#include "metafileloader.h"
+// Running the decoder helper and checking what it hands back.
+#include "decoderhelper.h"
 
-#include "metafile/format.h"
+#include "decoder/format.h"
 #include "platform/services.h"
 
 #include <QElapsedTimer>
@@ -45,7 +45,7 @@ void limitHelper(rlim_t cpuSeconds) {
     ::setrlimit(RLIMIT_CPU, &cpu);
 #if !ZORUPA_ADDRESS_SANITIZER
     // AddressSanitizer reserves terabytes of address space for itself; a sanitizer build goes without.
-    const rlimit memory{rlim_t(kMetafileMemoryLimit), rlim_t(kMetafileMemoryLimit)};
+    const rlimit memory{rlim_t(kDecoderMemoryLimit), rlim_t(kDecoderMemoryLimit)};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
 }
@@ -73,32 +73,33 @@ std::optional<QByteArray> collectOutput(QProcess& helper, const QElapsedTimer& c
 }
 } // namespace
 
-void setMetafileHelper(const QString& path) {
+void setDecoderHelper(const QString& path) {
     helperOverride() = path;
 }
 
-void setMetafileTimeLimit(std::chrono::milliseconds limit) {
+void setDecoderTimeLimit(std::chrono::milliseconds limit) {
     timeLimitOverride() = limit;
 }
 
-std::chrono::milliseconds metafileTimeLimit() {
-    return timeLimitOverride().count() > 0 ? timeLimitOverride() : kMetafileTimeLimit;
+std::chrono::milliseconds decoderTimeLimit() {
+    return timeLimitOverride().count() > 0 ? timeLimitOverride() : kDecoderTimeLimit;
 }
 
-QString metafileHelper() {
+QString decoderHelper() {
     if (!helperOverride().isEmpty()) {
         return helperOverride();
     }
-    return platform::programFolder() + QStringLiteral("/zorupa-metafile");
+    return platform::programFolder() + QStringLiteral("/zorupa-decoder");
 }
 
-std::optional<QByteArray> runMetafileHelper(const QByteArray& input) {
+std::optional<QByteArray> runDecoderHelper(const QByteArray& input, int neededLongSide) {
     QElapsedTimer clock;
     clock.start();
     QProcess helper;
-    helper.setProgram(metafileHelper());
+    helper.setProgram(decoderHelper());
+    helper.setArguments({QString::number(neededLongSide)});
     helper.setStandardErrorFile(QProcess::nullDevice());
-    const std::chrono::milliseconds limit = metafileTimeLimit();
+    const std::chrono::milliseconds limit = decoderTimeLimit();
     // The CPU limit, in whole seconds, backs up the clock that collectOutput watches: it also ends a helper
     // that this process no longer waits for.
     const auto cpuSeconds = rlim_t(limit.count() / 1000 + 1);
@@ -117,11 +118,11 @@ std::optional<QByteArray> runMetafileHelper(const QByteArray& input) {
     return out;
 }
 
-platform::Picture decodeMetafile(const QByteArray& file) {
+platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide) {
     if (file.size() > qsizetype(metafile::kMaxFileBytes)) {
         return {};
     }
-    const std::optional<QByteArray> out = runMetafileHelper(file);
+    const std::optional<QByteArray> out = runDecoderHelper(file, neededLongSide);
     return out ? pictureFromHelperOutput(*out) : platform::Picture();
 }
 

@@ -5,7 +5,7 @@
 #include <QIODevice>
 #include <memory>
 
-namespace platform {
+namespace pictures {
 
 namespace jpeg {
 class EighthScaleProducer;
@@ -47,4 +47,4 @@ private:
     bool m_ended = false; // the producer has nothing more
 };
 
-} // namespace platform
+} // namespace pictures

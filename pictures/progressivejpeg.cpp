@@ -4,7 +4,7 @@
 #include "progressivejpeg.h"
 
 #include "jpegentropy.h"
-#include "picture.h"
+#include "platform/picture.h"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +22,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-namespace platform {
+namespace pictures {
 namespace jpeg {
 namespace {
 
@@ -368,7 +368,7 @@ bool EighthScaleTranscoder::defineFrame(const QByteArray& bytes) {
     const int count = std::uint8_t(bytes[5]);
     if (std::uint8_t(bytes[0]) != 8 || (count != 1 && count != 3) || bytes.size() != 6 + 3 * count ||
         m_width == 0 || m_height == 0 || m_width > kMaxSide || m_height > kMaxSide ||
-        qint64(m_width) * m_height > kMaxSourcePixels) {
+        qint64(m_width) * m_height > platform::kMaxSourcePixels) {
         return false;
     }
     m_components.resize(std::size_t(count));
@@ -988,4 +988,4 @@ qint64 EighthScaleJpeg::readData(char* data, qint64 maxSize) {
     return count;
 }
 
-} // namespace platform
+} // namespace pictures

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-namespace platform::jpeg {
+namespace pictures::jpeg {
 
 const std::array<std::uint8_t, 80> kNaturalOrder = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33,
@@ -280,4 +280,4 @@ HuffmanCodes::HuffmanCodes(const HuffmanTable& table) {
     }
 }
 
-} // namespace platform::jpeg
+} // namespace pictures::jpeg

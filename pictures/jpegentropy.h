@@ -13,7 +13,7 @@
 
 class QIODevice;
 
-namespace platform::jpeg {
+namespace pictures::jpeg {
 
 // Zigzag position to natural (row-major) position, with the 16 spare entries libjpeg keeps for runs that
 // overshoot a band.
@@ -162,4 +162,4 @@ inline int category(int value) {
     return int(std::bit_width(unsigned(value < 0 ? -value : value)));
 }
 
-} // namespace platform::jpeg
+} // namespace pictures::jpeg

@@ -1,0 +1,93 @@
+// HEIF and HEIC, as phones write them: libheif puts the grid of tiles together and turns and mirrors the
+// picture as its file says.
+#include "colour.h"
+#include "photos.h"
+
+#include <cstring>
+#include <libheif/heif.h>
+#include <memory>
+
+namespace decoder {
+
+namespace {
+struct ContextFree {
+    void operator()(heif_context* c) const { heif_context_free(c); }
+};
+struct HandleRelease {
+    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
+};
+struct ImageRelease {
+    void operator()(heif_image* i) const { heif_image_release(i); }
+};
+
+QImage inSrgb(QImage image, const heif_image_handle* handle) {
+    switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_prof:
+    case heif_color_profile_type_rICC: {
+        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), Qt::Uninitialized);
+        if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok) {
+            return image;
+        }
+        return pictures::toSrgb(std::move(image), icc);
+    }
+    case heif_color_profile_type_nclx: {
+        heif_color_profile_nclx* nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok ||
+            nclx == nullptr) {
+            return image;
+        }
+        const pictures::Cicp cicp{int(nclx->color_primaries), int(nclx->transfer_characteristics)};
+        heif_nclx_color_profile_free(nclx);
+        return pictures::toSrgb(std::move(image), cicp);
+    }
+    default:
+        return image;
+    }
+}
+} // namespace
+
+std::optional<platform::Picture> decodeHeif(Bytes file) {
+    const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    if (!context) {
+        return std::nullopt;
+    }
+    heif_context_set_max_decoding_threads(context.get(), 2);
+    if (heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr).code !=
+        heif_error_Ok) {
+        return std::nullopt;
+    }
+    heif_image_handle* rawHandle = nullptr;
+    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<heif_image_handle, HandleRelease> handle(rawHandle);
+    // The size after the turn, from the header: a bomb is refused before anything is decoded.
+    const qint64 width = heif_image_handle_get_width(handle.get());
+    const qint64 height = heif_image_handle_get_height(handle.get());
+    if (width <= 0 || height <= 0 || width * height > platform::kMaxSourcePixels) {
+        return std::nullopt;
+    }
+    heif_image* rawImage = nullptr;
+    if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr)
+            .code != heif_error_Ok) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<heif_image, ImageRelease> decoded(rawImage);
+    int stride = 0;
+    const uint8_t* pixels = heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+    const int w = heif_image_get_width(decoded.get(), heif_channel_interleaved);
+    const int h = heif_image_get_height(decoded.get(), heif_channel_interleaved);
+    if (pixels == nullptr || w <= 0 || h <= 0 || stride < w * 4) {
+        return std::nullopt;
+    }
+    QImage image(w, h, QImage::Format_RGBA8888);
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    for (int y = 0; y < h; ++y) {
+        std::memcpy(image.scanLine(y), pixels + std::ptrdiff_t(y) * stride, std::size_t(w) * 4);
+    }
+    return platform::Picture(inSrgb(std::move(image), handle.get()), platform::extentOfPixels({w, h}));
+}
+
+} // namespace decoder
