@@ -450,6 +450,28 @@ private slots:
         QTRY_COMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
     }
 
+    // A decode that lasts shows the busy pointer over the window until it ends; a quick one never does.
+    void busyPointerWhileDecoding() {
+        const QString slow = write(QStringLiteral("slow-helper"), "#!/bin/sh\nsleep 1\nexit 1\n");
+        QFile::setPermissions(slow, QFile::permissions(slow) | QFileDevice::ExeOwner);
+        pictures::setDecoderHelper(slow);
+        testing::MessageRecorder messages;
+        const auto data =
+            filesData({write(QStringLiteral("photo.webp"), QByteArray("RIFF\0\0\0\0WEBPVP8 "))});
+        // The load serves events while it waits, so the pointer is looked at from a timer inside it.
+        Qt::CursorShape during = Qt::ArrowCursor;
+        QTimer::singleShot(600, this, [&] { during = w().cursor().shape(); });
+        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
+        QTRY_COMPARE_WITH_TIMEOUT(messages.asked().size(), std::size_t(1), 10000);
+        QCOMPARE(during, Qt::BusyCursor);
+        QCOMPARE(w().cursor().shape(), Qt::ArrowCursor);
+        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
+        const auto quick = filesData({m_halves});
+        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), quick.get());
+        QTRY_COMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+        QCOMPARE(w().cursor().shape(), Qt::ArrowCursor);
+    }
+
     // Of several files only the first, in the drop's order, is loaded.
     void dropSeveralFiles() {
         auto data = filesData({m_wide, m_halves});
