@@ -18,7 +18,12 @@ QImage upright(QImage image, const avifImage& avif) {
         image = image.transformed(QTransform().rotate(-90.0 * avif.irot.angle));
     }
     if (avif.transformFlags & AVIF_TRANSFORM_IMIR) {
+        // 0 exchanges top and bottom, 1 left and right; libavif 1.0 renamed the field.
+#if AVIF_VERSION_MAJOR >= 1
+        const bool leftRight = avif.imir.axis == 1;
+#else
         const bool leftRight = avif.imir.mode == 1;
+#endif
 #if QT_VERSION >= QT_VERSION_CHECK(6, 9, 0)
         image = image.flipped(leftRight ? Qt::Horizontal : Qt::Vertical);
 #else
