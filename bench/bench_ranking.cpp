@@ -40,8 +40,8 @@ ZORUPA_BENCH(ranking_file) {
         }
     };
     bench::measure("locked update (recordEntry)", 500, update);
-    // QSaveFile flushes the new file to the disk before renaming it over the old: most of the rewrite's wall
-    // time is that wait, which a folder in memory does not have.
+    // The rewrite syncs the new file, and then the folder, to the disk: most of its wall time is those waits,
+    // which a folder in memory does not have.
     if (QTemporaryDir memory(QStringLiteral("/dev/shm/zorupa-bench-XXXXXX")); memory.isValid()) {
         Module1 inMemory(memory.path());
         bench::measure("full rewrite in a memory folder (/dev/shm)", 500,

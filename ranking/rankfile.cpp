@@ -2,13 +2,16 @@
 // under a lock that every copy of the game takes, so two games finished together both keep their entries.
 #include "rankfile.h"
 
+#include "filesystem.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -110,7 +113,7 @@ WriteResult writeFailure(const QString& path) {
             QStringLiteral("ランキングを保存出来ませんでした。\n%1").arg(QDir::toNativeSeparators(path))};
 }
 
-// The random part QSaveFile gives its temporary file is six ASCII letters. A suffix that reads as a word
+// The random part of a new file's temporary name is six ASCII letters. A suffix that reads as a word
 // (all small, all capitals, or a capital and five small: "backup", "BACKUP", "Backup") may be the player's
 // own copy, and is left alone.
 bool isTemporarySuffix(QStringView suffix) {
@@ -145,26 +148,102 @@ void removeLeftovers(const QString& path) {
     }
 }
 
-// The write itself; the caller holds the lock.
-WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
-    // QSaveFile follows a link and renames its new file over the link's target: over a FIFO or a device that
-    // would replace the system's own file.
-    struct stat existing {};
-    if (::stat(QFile::encodeName(path).constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        return writeFailure(path);
+// A name beside the file for the new one, in the form removeLeftovers knows: six letters, mixed in case.
+QByteArray temporaryNameFor(const QByteArray& path) {
+    QByteArray suffix(6, 'a');
+    do {
+        for (char& c : suffix) {
+            const auto letter = static_cast<char>(QRandomGenerator::system()->bounded(26));
+            c = static_cast<char>((QRandomGenerator::system()->bounded(2) ? 'A' : 'a') + letter);
+        }
+    } while (!isTemporarySuffix(QString::fromLatin1(suffix)));
+    return path + '.' + suffix;
+}
+
+// Everything or nothing: a short count goes on from where it stopped, an interruption is tried again.
+bool writeAll(FileSystem& calls, int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote =
+            calls.write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        done += wrote;
     }
-    // QSaveFile writes a new file beside the old one and renames it over the old only once all is written.
-    // Unbuffered, so that a write cut short (a full disk) shows in the count written: a buffered QSaveFile
-    // commits the shortened file as if all had gone well.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (file.write(bytes) == bytes.size() && file.commit()) {
-            removeLeftovers(path);
+    return true;
+}
+
+// The new file, whole and on the disk, under a name of its own; an empty name if it could not be made so,
+// with nothing left behind.
+QByteArray writeTemporary(FileSystem& calls, const QByteArray& path, const QByteArray& bytes,
+                          std::optional<mode_t> mode) {
+    constexpr int kNameAttempts = 16;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const QByteArray temporary = temporaryNameFor(path);
+        const int fd = calls.createNew(temporary, 0666);
+        if (fd < 0 && errno == EEXIST) {
+            continue;
+        }
+        if (fd < 0) {
             return {};
         }
-        file.cancelWriting();
+        // The player's own permissions on the file stay with it.
+        const bool written =
+            (!mode || ::fchmod(fd, *mode) == 0) && writeAll(calls, fd, bytes) && calls.fsync(fd) == 0;
+        if (calls.close(fd) == 0 && written) {
+            return temporary;
+        }
+        calls.unlink(temporary);
+        return {};
     }
-    return writeFailure(path);
+    return {};
+}
+
+// The rename is an entry in the folder: only once the folder is synced does it outlast a power cut. A file
+// system that has no such sync for folders says so with EINVAL, and has nothing more to give.
+bool syncFolder(FileSystem& calls, const QByteArray& folder) {
+    const int fd = calls.openFolder(folder);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = calls.fsync(fd) == 0 || errno == EINVAL;
+    return calls.close(fd) == 0 && synced;
+}
+
+// The write itself; the caller holds the lock. The new file is written beside the old one, synced, renamed
+// over it, and the folder synced, so that after a crash or a power cut the file is the old one or the new
+// one, whole, and a write reported as done stays done.
+WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
+    // The file a link names is the one replaced, and the link kept; but never a FIFO or a device.
+    const QByteArray named = QFile::encodeName(path);
+    struct stat existing {};
+    std::optional<mode_t> mode;
+    QByteArray target = named;
+    if (::stat(named.constData(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            return writeFailure(path);
+        }
+        mode = existing.st_mode & 07777;
+        target = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+    }
+    FileSystem& calls = fileSystem();
+    const QByteArray temporary = writeTemporary(calls, target, bytes, mode);
+    if (temporary.isEmpty()) {
+        return writeFailure(path);
+    }
+    if (calls.rename(temporary, target) != 0) {
+        calls.unlink(temporary);
+        return writeFailure(path);
+    }
+    if (!syncFolder(calls, QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath()))) {
+        return writeFailure(path);
+    }
+    removeLeftovers(path);
+    return {};
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // ranking.txt on disk: what is no ranking file reads as unreadable at once and is never written over, reads
 // under an in-place rewriter, the lock, the leftovers of an interrupted write, the data folder taking over a
-// read-only program folder's ranking, and two copies of the game storing entries at the same moment.
+// read-only program folder's ranking, two copies of the game storing entries at the same moment, and a
+// rewrite that reaches the disk in the order that outlasts a power cut.
+#include "ranking/filesystem.h"
 #include "ranking/module1.h"
 #include "ranking/rankfile.h"
 #include "scratch_ranking.h"
@@ -8,11 +10,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -57,6 +61,72 @@ QString describe(const QString& path) {
         .arg(QFileInfo(path).symLinkTarget());
 }
 
+// The system's own calls, each one written down as it is made, and the one named in failing refused with
+// errno set instead of made (a close is made and then reported failed, as NFS reports a lost write).
+class RecordingFileSystem : public FileSystem {
+public:
+    QStringList calls;
+    QString failing;
+    int failure = EIO;
+
+    int createNew(const QByteArray& path, mode_t mode) override {
+        const int fd = refused(QStringLiteral("create")) ? -1 : FileSystem::createNew(path, mode);
+        remember(fd, QStringLiteral("new file"));
+        return fd;
+    }
+    ssize_t write(int fd, const char* data, size_t size) override {
+        return refused(QStringLiteral("write ") + m_names.value(fd)) ? -1 : FileSystem::write(fd, data, size);
+    }
+    int fsync(int fd) override {
+        return refused(QStringLiteral("fsync ") + m_names.value(fd)) ? -1 : FileSystem::fsync(fd);
+    }
+    int close(int fd) override {
+        const QString name = m_names.take(fd);
+        const bool fails = refused(QStringLiteral("close ") + name);
+        FileSystem::close(fd);
+        return fails ? -1 : 0;
+    }
+    int rename(const QByteArray& from, const QByteArray& to) override {
+        const QString call =
+            QStringLiteral("rename new file to ") + QFileInfo(QFile::decodeName(to)).fileName();
+        return refused(call) ? -1 : FileSystem::rename(from, to);
+    }
+    int unlink(const QByteArray& path) override {
+        calls << QStringLiteral("unlink new file");
+        return FileSystem::unlink(path);
+    }
+    int openFolder(const QByteArray& path) override {
+        const int fd = refused(QStringLiteral("open folder")) ? -1 : FileSystem::openFolder(path);
+        remember(fd, QStringLiteral("folder"));
+        return fd;
+    }
+
+private:
+    QHash<int, QString> m_names;
+
+    bool refused(const QString& call) {
+        calls << call;
+        if (call != failing) {
+            return false;
+        }
+        errno = failure;
+        return true;
+    }
+    void remember(int fd, const QString& name) {
+        if (fd >= 0) {
+            m_names.insert(fd, name);
+        }
+    }
+};
+
+// Puts the recording calls in for one case, and the system's back when it ends.
+struct FileSystemInUse {
+    explicit FileSystemInUse(FileSystem& calls) { setFileSystem(&calls); }
+    ~FileSystemInUse() { setFileSystem(nullptr); }
+    FileSystemInUse(const FileSystemInUse&) = delete;
+    FileSystemInUse& operator=(const FileSystemInUse&) = delete;
+};
+
 } // namespace
 
 class TestRankFile : public QObject {
@@ -73,6 +143,9 @@ private slots:
     void leftoversOfAnInterruptedWriteGoWithTheNextWrite();
     void dataFolderTakesOverTheProgramFoldersRanking();
     void twoCopiesStoringTogetherLoseNothing();
+    void aRewriteIsSyncedRenamedAndItsFolderSynced();
+    void aFailedSyncIsAFailedWrite_data();
+    void aFailedSyncIsAFailedWrite();
 
 private:
     ScratchRanking m_scratch;
@@ -331,6 +404,69 @@ void TestRankFile::twoCopiesStoringTogetherLoseNothing() {
             QCOMPARE(t.RankName[size][place], QString::number(kEntries - place));
         }
     }
+}
+
+void TestRankFile::aRewriteIsSyncedRenamedAndItsFolderSynced() {
+    writeFile(path(), emptyRanking());
+    QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    RecordingFileSystem calls;
+    const FileSystemInUse inUse(calls);
+    const Tables t = filledWith(QStringLiteral("x"));
+    QVERIFY(writeRankingFile(path(), writeRanking(t)).ok);
+
+    // Only once the data is on the disk may the name point at it, and only once the folder is synced does
+    // the name stay.
+    const QStringList expected{QStringLiteral("create"),
+                               QStringLiteral("write new file"),
+                               QStringLiteral("fsync new file"),
+                               QStringLiteral("close new file"),
+                               QStringLiteral("rename new file to ranking.txt"),
+                               QStringLiteral("open folder"),
+                               QStringLiteral("fsync folder"),
+                               QStringLiteral("close folder")};
+    QCOMPARE(calls.calls, expected);
+    QCOMPARE(readFile(path()), writeRanking(t));
+    QCOMPARE(QFile::permissions(path()),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(QDir(m_scratch.dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("ranking.txt")});
+}
+
+void TestRankFile::aFailedSyncIsAFailedWrite_data() {
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<bool>("replaced"); // whether the new file stands in the old one's place afterwards
+    QTest::addColumn<Outcome>("outcome");
+    QTest::newRow("the file's sync") << "fsync new file" << EIO << false << Outcome::NotSaved;
+    QTest::newRow("the file's close") << "close new file" << EIO << false << Outcome::NotSaved;
+    QTest::newRow("a full disk") << "write new file" << ENOSPC << false << Outcome::NotSaved;
+    QTest::newRow("the rename") << "rename new file to ranking.txt" << EXDEV << false << Outcome::NotSaved;
+    QTest::newRow("the folder's open") << "open folder" << EACCES << true << Outcome::NotSaved;
+    QTest::newRow("the folder's sync") << "fsync folder" << EIO << true << Outcome::NotSaved;
+    // A file system with no sync for folders has nothing more to give than the rename.
+    QTest::newRow("no folder sync there") << "fsync folder" << EINVAL << true << Outcome::Stored;
+}
+
+void TestRankFile::aFailedSyncIsAFailedWrite() {
+    QFETCH(QString, failing);
+    QFETCH(int, failure);
+    QFETCH(bool, replaced);
+    QFETCH(Outcome, outcome);
+    const QByteArray old = writeRanking(filledWith(QStringLiteral("old")));
+    writeFile(path(), old);
+    RecordingFileSystem calls;
+    calls.failing = failing;
+    calls.failure = failure;
+    const FileSystemInUse inUse(calls);
+
+    const EntryResult entry = rank().recordEntry(4, QStringLiteral("00:01"), QStringLiteral("new"));
+    QVERIFY2(calls.calls.contains(failing), qPrintable(calls.calls.join(u',')));
+    QCOMPARE(entry.outcome, outcome);
+    QCOMPARE(entry.error.contains(QStringLiteral("ranking.txt")), outcome == Outcome::NotSaved);
+    if (!replaced) {
+        QCOMPARE(readFile(path()), old);
+    }
+    // A file that could not be made whole is not left beside the ranking.
+    QCOMPARE(QDir(m_scratch.dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("ranking.txt")});
 }
 
 QTEST_GUILESS_MAIN(TestRankFile)
