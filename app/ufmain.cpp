@@ -6,6 +6,7 @@
 #include "pictures/selection.h"
 #include "platform/colours.h"
 #include "platform/picturebox.h"
+#include "platform/timedsteps.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
 #include "widgets.h"
@@ -98,6 +99,7 @@ void UFMain::createControls() {
     Command4 = makeButton(form, "Command4", QStringLiteral("ランキング"), {6720, 4560, 1215, 375});
     Command3 = makeButton(form, "Command3", QStringLiteral("終了"), {6720, 5640, 1215, 375});
 
+    m_slide = new platform::TimedSteps(this);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
@@ -328,8 +330,9 @@ void UFMain::M02_Click() {
 }
 
 void UFMain::closeEvent(QCloseEvent* event) {
-    // A slide or shuffle running beneath this sees the flag at its next step and stops.
+    // A slide under way ends at once, so that the board is whole.
     myClosed = true;
+    m_slide->finishNow();
     m_game.stop();
     Timer1->stop();
     event->accept();

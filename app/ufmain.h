@@ -26,7 +26,8 @@ class QTimer;
 
 namespace platform {
 class PictureBox;
-}
+class TimedSteps;
+} // namespace platform
 namespace ranking {
 class Module1;
 struct Placement;
@@ -86,7 +87,8 @@ public:
 
     // The window's own routines.
     void myShokika();
-    bool myMove(const engine::Move& move, int mySTP, bool mySound);
+    // Starts the slide of a player's move; the game takes the move when the slide has ended.
+    void myMove(const engine::Move& move, int mySTP);
     void myPic();
     ranking::Placement myJunni(const engine::Finish& finish);
 
@@ -101,19 +103,21 @@ private:
     void setTabOrder();
     void addSizeEntries(int first, int last); // Combo1's entries first..last, "3×3" for entry 0
     void paintTileFaces();
-    bool shuffle(const std::vector<int>& moves); // false when the window closed meanwhile
-    // The one path of a click and a key: the game's answer, the slide, and the finish it reports. False when
-    // the input was not taken now, or the window went meanwhile.
+    void placeTiles();
+    // The one path of a click and a key: the game's answer, the slide, and the finish it reports. True when
+    // the input was taken now.
     bool playerInput(const engine::Input& input);
+    void finishInput(const std::optional<engine::Finish>& finish);
     void announceFinish(const engine::Finish& finish);
     void loadDroppedPicture(const std::optional<QString>& path);
-    // Loads a picture into the holder, or reports that it cannot be shown; false when the window went
-    // meanwhile.
-    bool takePicture(const std::optional<QString>& path);
-    void showUnreadablePicture();
+    // Decodes a picture into the holder and then runs then(), or reports that it cannot be shown and runs
+    // then() once the message is answered.
+    void takePicture(const QString& path, std::function<void()> then);
+    void showUnreadablePicture(std::function<void()> then);
     void handOverToRanking(const engine::Finish& finish);
+    void clearRanking();
     // Commands that would rewrite the board run only between moves; during one they wait for its end.
-    void runInTurn(engine::Command kind, std::function<void()> command);
+    void runInTurn(std::function<void()> command);
     void runPending();
     std::vector<platform::PictureBox*> tileSpan(int count) const;
     // Label1's caption for a clock text "mm:ss".
@@ -127,8 +131,9 @@ private:
     // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing
     // (myPlaying), a player's move under way (myBusy), its start time and clock.
     engine::Game m_game;
-    bool myClosed = false; // the window was closed while a loop was running
+    bool myClosed = false; // the window was closed: a picture decoding meanwhile is not shown
     std::chrono::milliseconds m_slideDuration;
+    platform::TimedSteps* m_slide = nullptr;
     int m_lastSlideFrames = 0;
     std::vector<std::function<void()>> m_pending;
 

@@ -4,8 +4,8 @@
 #include "pictures/painting.h"
 #include "platform/dialogs.h"
 #include "platform/keys.h"
-#include "platform/pacedloop.h"
 #include "platform/picturebox.h"
+#include "platform/timedsteps.h"
 #include "ufmain.h"
 #include "widgets.h"
 
@@ -13,21 +13,16 @@
 #include <QComboBox>
 #include <QLabel>
 
-void UFMain::runInTurn(engine::Command kind, std::function<void()> command) {
-    switch (m_game.turnFor(kind)) {
-    case engine::Turn::Now:
+void UFMain::runInTurn(std::function<void()> command) {
+    if (m_game.turn() == engine::Turn::Now) {
         command();
-        break;
-    case engine::Turn::Later:
+    } else {
         m_pending.push_back(std::move(command));
-        break;
-    case engine::Turn::Never:
-        break;
     }
 }
 
 void UFMain::runPending() {
-    while (!m_pending.empty() && !m_game.busy() && !myClosed) {
+    while (!m_pending.empty() && !m_game.busy()) {
         auto command = std::move(m_pending.front());
         m_pending.erase(m_pending.begin());
         command();
@@ -65,106 +60,88 @@ void UFMain::paintTileFaces() {
 }
 
 void UFMain::Command2_Click() {
-    runInTurn(engine::Command::Start, [this] {
-        QPointer<UFMain> alive(this);
+    runInTurn([this] {
         if (Picture0.isEmpty()) {
             pictures::numberBoxes(tileSpan(engine::kTileCount));
         }
-        const std::vector<int> moves =
-            m_game.start(engine::gridForEntry(Combo1->currentIndex()), [this] { return m_random->next(); });
+        m_game.start(
+            engine::gridForEntry(Combo1->currentIndex()), [this] { return m_random->next(); },
+            m_clock->steady());
         myShokika();
         paintTileFaces();
-        if (!shuffle(moves) || alive.isNull()) {
-            return; // the window closed meanwhile
-        }
+        placeTiles();
         Picture2->setVisible(false);
         Text1->setFocus();
-        m_game.begin(m_clock->steady());
-        runPending();
     });
 }
 
-bool UFMain::shuffle(const std::vector<int>& moves) {
-    QPointer<UFMain> alive(this);
-    // Every move still yields, so clock ticks and input are served; but the board's hundreds of jumps are not
-    // painted one by one (they would cost ten times the rest of Start): the client area repaints once after.
-    m_surface->setUpdatesEnabled(false);
-    for (const int d : moves) {
-        const std::optional<engine::Move> move = m_game.moveFor(d);
-        Q_ASSERT(move); // the game drew only moves that the board as it stands allows
-        if (!move) {
-            continue;
-        }
-        if (!myMove(*move, m_game.board().myTileSize, false)) {
-            return false;
-        }
-        m_game.apply(*move);
-        if (myClosed) {
-            return false;
+// Every tile box where the board has its tile now: the shuffled board is laid out at once.
+void UFMain::placeTiles() {
+    const engine::Board& board = m_game.board();
+    const int n = board.myGridN;
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            if (x != board.myBlankX || y != board.myBlankY) {
+                const engine::TilePlace place = engine::cellPlace({x, y}, board.myTileSize);
+                platform::PictureBox* box = Picture1[static_cast<std::size_t>(board.myBoard[x][y])];
+                box->setLeftTwips(place.left);
+                box->setTopTwips(place.top);
+            }
         }
     }
-    m_surface->setUpdatesEnabled(true);
-    return true;
 }
 
-// The tile of a move slides into the empty cell, frame by frame, and stands there exactly; the board itself
-// is written by the game once the slide has ended. False when the window was deleted meanwhile.
-bool UFMain::myMove(const engine::Move& move, int mySTP, bool mySound) {
+// The tile of a move slides into the empty cell, one frame at each pass of the event loop, and stands there
+// exactly; the game takes the move once the slide has ended, and its finish is announced then.
+void UFMain::myMove(const engine::Move& move, int mySTP) {
     platform::PictureBox* box = Picture1[static_cast<std::size_t>(move.tile)];
-    const bool vertical = engine::slidesVertically(move.direction);
-    const int sign = engine::slideSign(move.direction);
-    const int pitch = m_game.board().myTileSize;
-    const int p0 = vertical ? box->topTwips() : box->leftTwips();
-    auto setCoordinate = [&](int value) { vertical ? box->setTopTwips(value) : box->setLeftTwips(value); };
-
-    const std::vector<int> frames = engine::frameOffsets(move.direction, pitch, mySTP);
-    QPointer<UFMain> alive(this);
-    // A player's slide takes the same time whatever the grid size, every frame shown; a shuffle move only
-    // yields.
-    platform::PacedLoop loop(this, static_cast<int>(frames.size()),
-                             mySound ? m_slideDuration : std::chrono::milliseconds{0});
+    const bool vertical = engine::ruleOf(move.direction)->vertical;
+    const engine::Slide slide = engine::slideOf(move.direction, vertical ? box->topTwips() : box->leftTwips(),
+                                                m_game.board().myTileSize, mySTP);
+    auto place = [box, vertical](int value) {
+        vertical ? box->setTopTwips(value) : box->setLeftTwips(value);
+    };
     m_lastSlideFrames = 0;
-    for (const int i : frames) {
-        setCoordinate(p0 + sign * i);
-        ++m_lastSlideFrames;
-        if (!loop.yield() || myClosed) {
-            break; // the window closed: the move still completes, so the board stays whole
-        }
-    }
-    if (alive.isNull()) {
-        return false;
-    }
-    setCoordinate(p0 + sign * pitch);
-    if (mySound && !myClosed) {
-        m_sound->play(platform::moveSoundPath());
-    }
-    return true;
+    m_slide->start(
+        static_cast<int>(slide.frames.size()), m_slideDuration,
+        [this, place, frames = slide.frames](int i) {
+            place(frames[static_cast<std::size_t>(i)]);
+            ++m_lastSlideFrames;
+        },
+        [this, place, end = slide.end, move] {
+            place(end);
+            const std::optional<engine::Finish> finish = m_game.moved(move, m_clock->steady());
+            if (myClosed) {
+                return; // the board is whole; a window that is closing announces nothing
+            }
+            m_sound->play(platform::moveSoundPath());
+            finishInput(finish);
+        });
 }
 
 bool UFMain::playerInput(const engine::Input& input) {
     const engine::Answer answer = m_game.input(input, m_clock->steady());
-    if (answer.kind == engine::Answer::Kind::NotNow) {
-        return false; // no game, or a move, a shuffle or a picture load under way: dropped, not queued
+    switch (answer.kind) {
+    case engine::Answer::Kind::NotNow:
+        return false; // no game, or a move or a picture load under way: dropped, not queued
+    case engine::Answer::Kind::Move:
+        myMove(answer.move, m_game.playerStep());
+        break;
+    case engine::Answer::Kind::NoEffect:
+        finishInput(answer.finish);
+        break;
     }
-    QPointer<UFMain> alive(this);
-    std::optional<engine::Finish> finish = answer.finish;
-    if (answer.kind == engine::Answer::Kind::Move) {
-        if (!myMove(answer.move, m_game.playerStep(), true)) {
-            return false;
-        }
-        finish = m_game.moved(answer.move, m_clock->steady());
-    }
-    if (myClosed) {
-        return false;
-    }
+    return true;
+}
+
+// An input has had its effect: the finish it brought is announced, and the commands that waited run, after
+// the announcement has been answered.
+void UFMain::finishInput(const std::optional<engine::Finish>& finish) {
     if (finish) {
         announceFinish(*finish);
-        if (alive.isNull() || myClosed) {
-            return false;
-        }
+    } else {
+        runPending();
     }
-    runPending();
-    return !alive.isNull() && !myClosed;
 }
 
 void UFMain::Picture1_Click(int index) {
@@ -173,37 +150,21 @@ void UFMain::Picture1_Click(int index) {
     }
 }
 
-namespace {
-engine::Travel travelOf(platform::Arrow arrow) {
-    switch (arrow) {
-    case platform::Arrow::Left:
-        return engine::Travel::Left;
-    case platform::Arrow::Up:
-        return engine::Travel::Up;
-    case platform::Arrow::Right:
-        return engine::Travel::Right;
-    case platform::Arrow::Down:
-        return engine::Travel::Down;
-    default:
-        return engine::Travel::None;
-    }
-}
-} // namespace
-
 void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
-    playerInput(engine::Input::key(travelOf(platform::arrowOfKey(keyCode)))); // Shift is not looked at
+    playerInput(engine::Input::key(keyCode)); // Shift is not looked at
 }
 
 // The game has reported its finish: the missing piece is shown, the completion announced, and the time
 // offered to the ranking.
 void UFMain::announceFinish(const engine::Finish& finish) {
     Picture1[static_cast<std::size_t>(m_game.missingTile())]->setVisible(true);
-    QPointer<UFMain> alive(this);
-    platform::messageBox(this, {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
-                                platform::MessageIcon::Information, platform::MessageButtons::Ok});
-    if (!alive.isNull()) {
-        handOverToRanking(finish);
-    }
+    platform::messageBox(this,
+                         {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
+                          platform::MessageIcon::Information, platform::MessageButtons::Ok},
+                         [this, finish](platform::MessageAnswer) {
+                             handOverToRanking(finish);
+                             runPending();
+                         });
 }
 
 void UFMain::Timer1_Timer() {

@@ -9,7 +9,7 @@
 ranking::Placement UFMain::myJunni(const engine::Finish& finish) {
     const std::optional<QString> time =
         finish.time ? std::optional(QString::fromStdString(*finish.time)) : std::nullopt;
-    return m_ranking.placeFor(finish.size, time);
+    return m_ranking.placementFor(finish.size, time);
 }
 
 void UFMain::handOverToRanking(const engine::Finish& finish) {
@@ -19,12 +19,13 @@ void UFMain::handOverToRanking(const engine::Finish& finish) {
     }
     // A ranking that cannot be read now is read again at OK, which places the entry then or says why not.
     const bool placed = placement.outcome == ranking::Placement::Outcome::Placed;
-    UFRankInput::Entry entry{finish.size, QString::fromStdString(finish.time.value_or(std::string())),
-                             placed ? placement.place : 0};
+    ranking::UFRankInput::Entry entry{finish.size,
+                                      QString::fromStdString(finish.time.value_or(std::string())),
+                                      placed ? placement.place : ranking::kNoPlace};
     // The dialog asks for the date only at OK, when this window may already be gone.
     QPointer<UFMain> owner(this);
     auto today = [owner] { return owner ? owner->m_clock->today() : QDate::currentDate(); };
     // Owned by itself: it has no parent so that it outlives this window, and deletes itself when closed.
-    auto* dialog = new UFRankInput(std::move(entry), placement.shown, m_ranking, std::move(today));
+    auto* dialog = new ranking::UFRankInput(std::move(entry), placement.shown, m_ranking, std::move(today));
     dialog->showOver(this);
 }

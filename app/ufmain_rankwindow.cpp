@@ -6,32 +6,39 @@
 #include "widgets.h"
 
 void UFMain::Command4_Click() {
-    // A modal window opened in the middle of a tile slide would freeze the tile half-way until it closed.
-    runInTurn(engine::Command::Other, [this] {
-        QPointer<UFMain> alive(this);
+    // A modal window opened in the middle of a tile slide would hide the tile's last frames until it closed.
+    runInTurn([this] {
         auto* window = new ranking::UFRank(m_ranking, *m_sound, this);
-        window->setAttribute(Qt::WA_DeleteOnClose); // deleted once exec has returned, whatever closed it
-        window->exec();
-        if (!alive.isNull() && !myClosed) {
-            // Not every window manager hands the activation back to the window beneath a closed dialog.
-            activateWindow();
-            Text1->setFocus();
-        }
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowModality(Qt::ApplicationModal);
+        // Not every window manager hands the activation back to the window beneath a closed dialog.
+        connect(window, &QDialog::finished, this, [this] {
+            if (isVisible()) {
+                activateWindow();
+                Text1->setFocus();
+            }
+        });
+        window->show();
     });
 }
 
 void UFMain::MR0_Click() {
-    runInTurn(engine::Command::Other, [this] {
-        const platform::MessageAnswer answer = platform::messageBox(
-            this, {QStringLiteral("本当にクリアして良いですか？"), QStringLiteral("削除確認"),
-                   platform::MessageIcon::Question, platform::MessageButtons::YesNo});
-        if (answer != platform::MessageAnswer::Yes) {
-            return;
-        }
-        const ranking::WriteResult written = m_ranking.myRankInit();
-        if (!written.ok) {
-            platform::messageBox(this, {written.error, ranking::writeFailureTitle(),
-                                        platform::MessageIcon::Stop, platform::MessageButtons::Ok});
-        }
+    runInTurn([this] {
+        platform::messageBox(this,
+                             {QStringLiteral("本当にクリアして良いですか？"), QStringLiteral("削除確認"),
+                              platform::MessageIcon::Question, platform::MessageButtons::YesNo},
+                             [this](platform::MessageAnswer answer) {
+                                 if (answer == platform::MessageAnswer::Yes) {
+                                     clearRanking();
+                                 }
+                             });
     });
+}
+
+void UFMain::clearRanking() {
+    const ranking::WriteResult written = m_ranking.myRankInit();
+    if (!written.ok) {
+        platform::messageBox(this, {written.error, ranking::writeFailureTitle(), platform::MessageIcon::Stop,
+                                    platform::MessageButtons::Ok});
+    }
 }

@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QPainter>
-#include <QPointer>
 #include <algorithm>
 
 FormSurface::FormSurface(QWidget* parent) : QWidget(parent) {
@@ -78,9 +77,6 @@ void FormSurface::dropEvent(QDropEvent* event) {
 }
 
 void KeySink::keyPressEvent(QKeyEvent* event) {
-    const QPointer<KeySink> alive(this); // a slide runs inside the handler, and the window may go meanwhile
     emit keyDown(platform::virtualKeyCode(*event), event->modifiers());
-    if (!alive.isNull()) {
-        QLineEdit::keyPressEvent(event); // the key is not consumed; what collects here is never read
-    }
+    QLineEdit::keyPressEvent(event); // the key is not consumed; what collects here is never read
 }

@@ -20,7 +20,6 @@ class FormSurface : public QWidget {
 public:
     explicit FormSurface(QWidget* parent);
     void addPanel(RoundedPanel panel) { m_panels.push_back(panel); }
-    const std::vector<RoundedPanel>& panels() const { return m_panels; }
     // Drops are taken over the background and over these children; over any other child they are refused.
     void setDropTargets(std::vector<const QWidget*> targets) { m_dropTargets = std::move(targets); }
 

@@ -37,6 +37,12 @@ long long monotonicNs() {
     return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
 }
 
+void waitUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
 double cpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);

@@ -24,6 +24,8 @@ long long monotonicNs();
 Figures measure(const std::string& label, int runs, const std::function<void()>& fn);
 void report(const std::string& label, const std::string& text);
 double cpuMs(); // CPU time of this process so far
+// Serves the event loop until done() holds: what an animation started goes on from the loop's timers.
+void waitUntil(const std::function<bool()>& done);
 
 } // namespace bench
 

@@ -82,6 +82,7 @@ ZORUPA_BENCH(player_slide) {
             // Up and down in turn, so every slide moves a tile.
             const bool up = w.board().myBlankY < n - 1;
             QTest::keyClick(sink, up ? Qt::Key_Up : Qt::Key_Down);
+            bench::waitUntil([&w] { return !w.isBusy(); });
             frames = w.lastSlideFrames();
         });
         char line[120];

@@ -57,6 +57,7 @@ void slides(const std::string& label, int far, int runs) {
             combo->setCurrentIndex(out ? far : 0);
         }
         window.Combo1_Click();
+        bench::waitUntil([&window] { return !window.isSliding(); });
         steps.push_back(window.lastSlideSteps());
         moves.push_back(counter.moves);
     });

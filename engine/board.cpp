@@ -3,6 +3,7 @@
 
 #include "rounding.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
@@ -37,56 +38,42 @@ void myShokika(Board& board) {
     }
 }
 
-bool isOpposite(int d, int previous) {
-    switch (d) {
-    case kFromAbove:
-        return previous == kFromBelow;
-    case kFromBelow:
-        return previous == kFromAbove;
-    case kFromLeft:
-        return previous == kFromRight;
-    case kFromRight:
-        return previous == kFromLeft;
-    default:
-        return false;
+const DirectionRule* ruleOf(int d) {
+    for (const DirectionRule& rule : kDirections) {
+        if (rule.code == d) {
+            return &rule;
+        }
     }
+    return nullptr;
+}
+
+Direction directionOfKey(int virtualKeyCode) {
+    for (const DirectionRule& rule : kDirections) {
+        if (std::find(rule.keys.begin(), rule.keys.end(), virtualKeyCode) != rule.keys.end()) {
+            return rule.code;
+        }
+    }
+    return kNone;
+}
+
+bool isOpposite(int d, int previous) {
+    const DirectionRule* rule = ruleOf(d);
+    return rule && rule->opposite == previous;
 }
 
 bool isRefused(const Board& b, int d) {
-    const int last = b.myGridN - 1;
-    switch (d) {
-    case kFromAbove:
-        return b.myBlankY == 0;
-    case kFromBelow:
-        return b.myBlankY == last;
-    case kFromLeft:
-        return b.myBlankX == 0;
-    case kFromRight:
-        return b.myBlankX == last;
-    default:
+    const DirectionRule* rule = ruleOf(d);
+    if (!rule) {
         return true;
     }
+    const int x = b.myBlankX + rule->dx;
+    const int y = b.myBlankY + rule->dy;
+    return x < 0 || y < 0 || x >= b.myGridN || y >= b.myGridN;
 }
 
 Cell movingCell(const Board& b, int d) {
-    Cell c{b.myBlankX, b.myBlankY};
-    switch (d) {
-    case kFromAbove:
-        --c.y;
-        break;
-    case kFromBelow:
-        ++c.y;
-        break;
-    case kFromLeft:
-        --c.x;
-        break;
-    case kFromRight:
-        ++c.x;
-        break;
-    default:
-        break;
-    }
-    return c;
+    const DirectionRule* rule = ruleOf(d);
+    return rule ? Cell{b.myBlankX + rule->dx, b.myBlankY + rule->dy} : Cell{b.myBlankX, b.myBlankY};
 }
 
 std::optional<int> applyMove(Board& b, int d) {
@@ -114,11 +101,16 @@ std::vector<int> frameOffsets(int d, int tileSize, int step) {
     return offsets;
 }
 
-int slideSign(int d) {
-    return d == kFromAbove || d == kFromLeft ? 1 : -1;
-}
-bool slidesVertically(int d) {
-    return d == kFromAbove || d == kFromBelow;
+Slide slideOf(int d, int from, int pitch, int step) {
+    const DirectionRule* rule = ruleOf(d);
+    if (!rule) {
+        return {false, {}, from};
+    }
+    Slide slide{rule->vertical, frameOffsets(d, pitch, step), from + rule->sign * pitch};
+    for (int& offset : slide.frames) {
+        offset = from + rule->sign * offset;
+    }
+    return slide;
 }
 
 bool isSolved(const Board& b) {

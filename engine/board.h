@@ -44,6 +44,28 @@ struct Cell {
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
+// Everything the game knows of one direction: the tile that moves, how it slides, and the keys that ask
+// for it (a key names the way the tile travels: the left arrow takes the tile right of the empty cell).
+struct DirectionRule {
+    Direction code;
+    int dx; // the moving tile's cell, from the empty cell
+    int dy;
+    Direction opposite;      // the code that undoes it
+    bool vertical;           // the slide's axis
+    int sign;                // +1 when the tile's coordinate grows during the slide
+    std::array<int, 3> keys; // virtual-key codes: the arrow, the keypad digit, the top-row digit
+};
+inline constexpr std::array<DirectionRule, 4> kDirections{{
+    {kFromAbove, 0, -1, kFromBelow, true, +1, {40, 98, 50}},  // down arrow, keypad 2, 2
+    {kFromBelow, 0, +1, kFromAbove, true, -1, {38, 104, 56}}, // up arrow, keypad 8, 8
+    {kFromLeft, -1, 0, kFromRight, false, +1, {39, 102, 54}}, // right arrow, keypad 6, 6
+    {kFromRight, +1, 0, kFromLeft, false, -1, {37, 100, 52}}, // left arrow, keypad 4, 4
+}};
+// The rule of a code 1..4; nothing for kNone or any other value.
+const DirectionRule* ruleOf(int d);
+// The code a key asks for, or kNone for a key that names no way.
+Direction directionOfKey(int virtualKeyCode);
+
 struct TilePlace {
     int left = 0; // twips
     int top = 0;
@@ -71,9 +93,16 @@ Cell movingCell(const Board& board, int d);
 std::optional<int> applyMove(Board& board, int d);
 // The axis offsets a slide passes through (the frames), before the exact final placement.
 std::vector<int> frameOffsets(int d, int tileSize, int step);
-// +1 when the tile's coordinate grows (codes 1 and 3), -1 when it shrinks; vertical for codes 1 and 2.
-int slideSign(int d);
-bool slidesVertically(int d);
+
+// A tile's slide as the window shows it: the coordinate on the slide's axis at each frame, then where it
+// stands exactly once the slide has ended.
+struct Slide {
+    bool vertical = false;
+    std::vector<int> frames;
+    int end = 0;
+};
+// The slide of code d for a tile whose coordinate on the axis is from, at this pitch and step.
+Slide slideOf(int d, int from, int pitch, int step);
 
 // Solved when every cell but the bottom-right one holds its home tile.
 bool isSolved(const Board& board);

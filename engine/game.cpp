@@ -13,7 +13,7 @@ std::int64_t wholeSeconds(std::chrono::milliseconds from, std::chrono::milliseco
 }
 } // namespace
 
-std::vector<int> shuffleMoves(Board board, const UniformDraw& draw) {
+std::vector<int> shuffleMoves(Board& board, const UniformDraw& draw) {
     const int count = shuffleCount(draw(), board.myGridN);
     std::vector<int> moves;
     moves.reserve(static_cast<std::size_t>(count));
@@ -30,19 +30,18 @@ std::vector<int> shuffleMoves(Board board, const UniformDraw& draw) {
     return moves;
 }
 
-std::vector<int> Game::start(int n, const UniformDraw& draw) {
+std::vector<int> Game::start(int n, const UniformDraw& draw, std::chrono::milliseconds now) {
     m_board.myGridN = static_cast<std::int16_t>(n);
     m_board.myTileSize = tilePitch(n);
     myShokika(m_board);
     m_board.myBlankX = static_cast<std::int16_t>(n - 1);
     m_board.myBlankY = static_cast<std::int16_t>(n - 1);
-    // A running game's clock goes on counting until the new game begins.
-    m_shuffling = true;
-    return shuffleMoves(m_board, draw);
+    std::vector<int> moves = shuffleMoves(m_board, draw);
+    begin(now);
+    return moves;
 }
 
 void Game::begin(std::chrono::milliseconds now) {
-    m_shuffling = false;
     m_startTime = now;
     m_shownSeconds.reset();
     m_playing = true;
@@ -57,21 +56,6 @@ Layout homeLayout(int n, int pitch) {
     return layout;
 }
 
-int directionOfTravel(Travel travel) {
-    switch (travel) {
-    case Travel::Left:
-        return kFromRight;
-    case Travel::Up:
-        return kFromBelow;
-    case Travel::Right:
-        return kFromLeft;
-    case Travel::Down:
-        return kFromAbove;
-    default:
-        return kNone;
-    }
-}
-
 Layout Game::layout() const {
     return homeLayout(m_board.myGridN, m_board.myTileSize);
 }
@@ -84,13 +68,9 @@ std::optional<Move> Game::moveFor(int direction) const {
     return Move{direction, m_board.myBoard[from.x][from.y], from, Cell{m_board.myBlankX, m_board.myBlankY}};
 }
 
-void Game::apply(const Move& move) {
-    applyMove(m_board, move.direction);
-}
-
 int Game::directionFor(const Input& input) const {
     return input.kind == Input::Kind::Tile ? clickToDirection(m_board, input.tile)
-                                           : directionOfTravel(input.travel);
+                                           : directionOfKey(input.keyCode);
 }
 
 Answer Game::input(const Input& input, std::chrono::milliseconds now) {
@@ -108,16 +88,9 @@ Answer Game::input(const Input& input, std::chrono::milliseconds now) {
 }
 
 std::optional<Finish> Game::moved(const Move& move, std::chrono::milliseconds now) {
-    apply(move);
+    applyMove(m_board, move.direction);
     m_moving = false;
     return finishIfSolved(now);
-}
-
-Turn Game::turnFor(Command command) const {
-    if (command == Command::Start && m_shuffling) {
-        return Turn::Never;
-    }
-    return busy() ? Turn::Later : Turn::Now;
 }
 
 int Game::playerStep() const {

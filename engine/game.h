@@ -37,23 +37,19 @@ struct Layout {
 Layout homeLayout(int n, int pitch);
 
 // The shuffle as drawn: nearest(r·N·N·5 + 100) successful moves, a refused direction or one that would undo
-// the move before it drawn again. Every draw is made here, in that order, from a board laid out home.
-std::vector<int> shuffleMoves(Board board, const UniformDraw& draw);
+// the move before it drawn again. Every draw is made here, in that order, on the board given, which is left
+// shuffled; the codes are returned in the order they were applied.
+std::vector<int> shuffleMoves(Board& board, const UniformDraw& draw);
 
-// The way a key asks a tile to travel; None for a key that names no way.
-enum class Travel { None, Left, Up, Right, Down };
-// The direction code that moves a tile the way it travels: left takes the tile right of the empty cell.
-int directionOfTravel(Travel travel);
-
-// What the player does to the board: clicks tile k, or presses a key.
+// What the player does to the board: clicks tile k, or presses a key (its virtual-key code).
 struct Input {
     enum class Kind { Tile, Key };
     Kind kind = Kind::Key;
     int tile = -1;
-    Travel travel = Travel::None;
+    int keyCode = 0;
 
-    static Input click(int tile) { return {Kind::Tile, tile, Travel::None}; }
-    static Input key(Travel travel) { return {Kind::Key, -1, travel}; }
+    static Input click(int tile) { return {Kind::Tile, tile, 0}; }
+    static Input key(int virtualKeyCode) { return {Kind::Key, -1, virtualKeyCode}; }
 };
 
 // A finished game as the ranking receives it: its size and the time it enters with, "mm:ss". A game of an
@@ -67,19 +63,17 @@ struct Answer {
     enum class Kind {
         Move,     // this move is now under way: animate it, then hand it to Game::moved
         NoEffect, // nothing moves (a refused direction, a tile away from the gap); the solved test has run
-        NotNow,   // no game, or a shuffle, a move or a picture load under way: the input is dropped
+        NotNow,   // no game, or a move or a picture load under way: the input is dropped
     };
     Kind kind = Kind::NotNow;
     Move move;                    // Kind::Move
     std::optional<Finish> finish; // Kind::NoEffect on a solved board: the game has just ended
 };
 
-// The window's commands that wait for a move: Start, and every other one that rewrites what a move relies on.
-enum class Command { Start, Other };
+// When a window command that rewrites what a move relies on may run.
 enum class Turn {
     Now,   // nothing runs: go ahead
-    Later, // a move, a shuffle or a picture load runs: wait until it has ended
-    Never, // a Start during the shuffle only repeats what is under way: dropped
+    Later, // a move or a picture load runs: wait until it has ended
 };
 
 class Game {
@@ -88,13 +82,12 @@ public:
     // A game standing at this board, for tests: boards written as text.
     explicit Game(Board board) : m_board(board) {}
 
-    // Fixes N and the tile pitch, lays the tiles out home with the empty cell bottom-right, and returns the
-    // directions of the shuffle. The board stays home: each shuffle move is applied as the window shows it.
-    std::vector<int> start(int n, const UniformDraw& draw);
-    // A shuffle move, as start drew it: the move on the board as it stands, then its application.
+    // A new game: fixes N and the tile pitch, lays the tiles out home with the empty cell bottom-right,
+    // shuffles them as drawn, and starts the clock at now. Returns the shuffle's codes in order.
+    std::vector<int> start(int n, const UniformDraw& draw, std::chrono::milliseconds now);
+    // The move that code d makes on the board as it stands, if the board allows it.
     std::optional<Move> moveFor(int direction) const;
-    void apply(const Move& move);
-    // After the shuffle: the clock starts at now and the player's input counts.
+    // A game standing as it is from now on: the clock starts at now and the player's input counts.
     void begin(std::chrono::milliseconds now);
     // A picture chosen in the dialog ends the game without finishing it.
     void stop() { m_playing = false; }
@@ -107,16 +100,15 @@ public:
     // A picture decodes: the player's input waits for nothing meanwhile, it is dropped.
     void setLoadingPicture(bool loading) { m_loadingPicture = loading; }
     // When a window command may run.
-    Turn turnFor(Command command) const;
+    Turn turn() const { return busy() ? Turn::Later : Turn::Now; }
 
     const Board& board() const { return m_board; }
     int gridSize() const { return m_board.myGridN; }
     int missingTile() const { return m_board.myGridN * m_board.myGridN - 1; }
     Layout layout() const;
     bool playing() const { return m_playing; }
-    bool shuffling() const { return m_shuffling; }
-    // A move, a shuffle or a picture load runs: window commands wait, the player's input is dropped.
-    bool busy() const { return m_moving || m_shuffling || m_loadingPicture; }
+    // A move or a picture load runs: window commands wait, the player's input is dropped.
+    bool busy() const { return m_moving || m_loadingPicture; }
     // The step of a player's slide in twips.
     int playerStep() const;
 
@@ -130,7 +122,6 @@ private:
 
     Board m_board;
     bool m_playing = false;
-    bool m_shuffling = false;
     bool m_moving = false;
     bool m_loadingPicture = false;
     std::chrono::milliseconds m_startTime{0};

@@ -20,23 +20,12 @@ int playerStep(int tileSize) {
 }
 
 int clickToDirection(const Board& b, int tileIndex) {
-    const int n = b.myGridN;
-    const int bx = b.myBlankX;
-    const int by = b.myBlankY;
-    auto holds = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < n && y < n && b.myBoard[x][y] == tileIndex;
-    };
-    if (holds(bx - 1, by)) {
-        return kFromLeft;
-    }
-    if (holds(bx + 1, by)) {
-        return kFromRight;
-    }
-    if (holds(bx, by - 1)) {
-        return kFromAbove;
-    }
-    if (holds(bx, by + 1)) {
-        return kFromBelow;
+    // The neighbours of the empty cell are tried left, right, above, below.
+    for (const int d : {kFromLeft, kFromRight, kFromAbove, kFromBelow}) {
+        const Cell c = movingCell(b, d);
+        if (!isRefused(b, d) && b.myBoard[c.x][c.y] == tileIndex) {
+            return d;
+        }
     }
     return kNone;
 }

@@ -3,6 +3,7 @@
 
 #include "filedialog.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace platform {
@@ -36,29 +37,58 @@ void setFileDialogHook(FileDialogHook hook) {
     fileDialogHook() = std::move(hook);
 }
 
-MessageAnswer messageBox(QWidget* parent, const MessageRequest& request) {
-    if (messageHook()) {
-        return messageHook()(request);
-    }
-    const bool yesNo = request.buttons == MessageButtons::YesNo;
-    QMessageBox box(toQt(request.icon), request.title, request.text,
-                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-    box.setObjectName(QStringLiteral("messageBox"));
-    if (yesNo) {
-        box.setEscapeButton(QMessageBox::No);
-    }
-    const int answer = box.exec();
-    if (!yesNo) {
-        return MessageAnswer::Ok;
-    }
-    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+DialogOwner::DialogOwner(QWidget* parent)
+    : m_parent(parent), m_wasShown(parent && parent->window()->isVisible()) {}
+
+bool DialogOwner::stillThere() const {
+    return !m_parent.isNull() && (!m_wasShown || m_parent->window()->isVisible());
 }
 
-std::optional<QString> openFileDialog(QWidget* parent, const QString& filter) {
-    if (fileDialogHook()) {
-        return fileDialogHook()(filter);
+void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then) {
+    const DialogOwner owner(parent);
+    if (messageHook()) {
+        const MessageAnswer answer = messageHook()(request);
+        if (then && owner.stillThere()) {
+            then(answer);
+        }
+        return;
     }
-    return runOpenFileDialog(parent, filter);
+    const bool yesNo = request.buttons == MessageButtons::YesNo;
+    // Owned by parent while open, so that a window deleted meanwhile takes its box with it.
+    auto* box = new QMessageBox(toQt(request.icon), request.title, request.text,
+                                yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (yesNo) {
+        box->setEscapeButton(QMessageBox::No);
+    }
+    QObject::connect(box, &QDialog::finished, box, [owner, yesNo, then = std::move(then)](int result) {
+        if (then && owner.stillThere()) {
+            then(yesNo && result != QMessageBox::Yes ? MessageAnswer::No
+                 : yesNo                             ? MessageAnswer::Yes
+                                                     : MessageAnswer::Ok);
+        }
+    });
+    box->show();
+}
+
+void openFileDialog(QWidget* parent, const QString& filter, FileThen then) {
+    const DialogOwner owner(parent);
+    if (fileDialogHook()) {
+        const std::optional<QString> chosen = fileDialogHook()(filter);
+        if (chosen && owner.stillThere()) {
+            then(*chosen);
+        }
+        return;
+    }
+    QFileDialog* dialog = makeOpenFileDialog(parent, filter);
+    QObject::connect(dialog, &QDialog::finished, dialog, [owner, dialog, then = std::move(then)](int result) {
+        if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty() && owner.stillThere()) {
+            then(dialog->selectedFiles().first());
+        }
+    });
+    dialog->show();
 }
 
 } // namespace platform

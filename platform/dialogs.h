@@ -2,11 +2,11 @@
 // Tests either answer the real dialogs (they are ordinary modal widgets) or install a hook.
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <optional>
-
-class QWidget;
 
 namespace platform {
 
@@ -21,16 +21,36 @@ struct MessageRequest {
     MessageButtons buttons = MessageButtons::Ok;
 };
 
-// A modal message box over parent; returns the button pressed (closing a Yes/No box counts as No).
-MessageAnswer messageBox(QWidget* parent, const MessageRequest& request);
+// The dialogs are modal over the whole program, but nothing waits for them: each call returns at once, and
+// what follows the answer is handed over as a function. It runs once the player has answered, and never
+// after parent has been deleted, nor after a shown parent has been closed meanwhile.
+
+// A message box over parent; then receives the button pressed (closing a Yes/No box counts as No).
+using MessageThen = std::function<void(MessageAnswer)>;
+void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then = {});
 
 // The open-file dialog. The filter is given as "description|patterns|description|patterns…", patterns
-// separated by ";"; they match file names whatever their letter case. Empty when the player cancels.
-std::optional<QString> openFileDialog(QWidget* parent, const QString& filter);
+// separated by ";"; they match file names whatever their letter case. then receives the file chosen, and
+// does not run when the player cancels.
+using FileThen = std::function<void(const QString&)>;
+void openFileDialog(QWidget* parent, const QString& filter, FileThen then);
+
+// Whether a dialog's answer may still be acted on: its parent is there, and was not closed since the
+// dialog opened.
+class DialogOwner {
+public:
+    explicit DialogOwner(QWidget* parent);
+    bool stillThere() const;
+
+private:
+    QPointer<QWidget> m_parent;
+    bool m_wasShown;
+};
 
 using MessageHook = std::function<MessageAnswer(const MessageRequest&)>;
 using FileDialogHook = std::function<std::optional<QString>(const QString& filter)>;
-// Replace the real dialogs (an empty function restores them). For tests and the benchmark program.
+// Replace the real dialogs (an empty function restores them): a hook answers at once, and what follows the
+// answer runs before the call returns. For tests and the benchmark program.
 void setMessageHook(MessageHook hook);
 void setFileDialogHook(FileDialogHook hook);
 

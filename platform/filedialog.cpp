@@ -41,26 +41,25 @@ QString qtFilter(const FilterEntry& entry) {
 }
 } // namespace
 
-std::optional<QString> runOpenFileDialog(QWidget* parent, const QString& filter) {
-    QFileDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("openFileDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+QFileDialog* makeOpenFileDialog(QWidget* parent, const QString& filter) {
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(QStringLiteral("openFileDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     // The descriptions are shown as written; the bracketed patterns after them are Qt's working copy.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters;
     for (const FilterEntry& e : parseFilter(filter)) {
         filters.append(qtFilter(e));
     }
-    dialog.setNameFilters(filters);
+    dialog->setNameFilters(filters);
     if (!filters.isEmpty()) {
-        dialog.selectNameFilter(filters.first());
+        dialog->selectNameFilter(filters.first());
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().first();
+    return dialog;
 }
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace platform {
@@ -17,6 +18,7 @@ struct FilterEntry {
 // "desc|pat;pat|desc|pat" into entries.
 QList<FilterEntry> parseFilter(const QString& filter);
 
-std::optional<QString> runOpenFileDialog(QWidget* parent, const QString& filter);
+// The dialog, set up and not yet shown: application-modal, deleted once closed.
+QFileDialog* makeOpenFileDialog(QWidget* parent, const QString& filter);
 
 } // namespace platform

@@ -1,4 +1,4 @@
-// Qt key events to the virtual-key numbers of the game's key table, and those to the arrows they mean.
+// Qt key events to the virtual-key numbers of the game's key table.
 #include "keys.h"
 
 #include <QKeyEvent>
@@ -60,29 +60,6 @@ int virtualKeyCode(const QKeyEvent& event) {
         return 65 + (key - Qt::Key_A);
     }
     return 0;
-}
-
-Arrow arrowOfKey(int virtualKeyCode) {
-    switch (virtualKeyCode) {
-    case 37:  // left arrow
-    case 100: // keypad 4
-    case 52:  // 4
-        return Arrow::Left;
-    case 38:  // up arrow
-    case 104: // keypad 8
-    case 56:  // 8
-        return Arrow::Up;
-    case 39:  // right arrow
-    case 102: // keypad 6
-    case 54:  // 6
-        return Arrow::Right;
-    case 40: // down arrow
-    case 98: // keypad 2
-    case 50: // 2
-        return Arrow::Down;
-    default:
-        return Arrow::None;
-    }
 }
 
 } // namespace platform

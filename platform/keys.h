@@ -1,5 +1,4 @@
-// Keys as the game's input handling knows them: the classic virtual-key numbers, and the arrows they stand
-// for.
+// Keys as the game's input handling knows them: the classic virtual-key numbers of its key table.
 #pragma once
 
 class QKeyEvent;
@@ -10,9 +9,5 @@ namespace platform {
 // letters 65..90; anything else 0. Digits are told by the physical key, so Shift and the keyboard layout
 // do not change them: Shift+2 is 50 whether the layout prints "@", '"' or "é" on that key.
 int virtualKeyCode(const QKeyEvent& event);
-
-// The way a key points: the arrows, and the keypad's and the top row's 4, 8, 6 and 2 that stand for them.
-enum class Arrow { None, Left, Up, Right, Down };
-Arrow arrowOfKey(int virtualKeyCode);
 
 } // namespace platform

@@ -25,7 +25,6 @@ public:
     int leftTwips() const { return m_left; }
     int topTwips() const { return m_top; }
     int widthTwips() const { return m_width; }
-    int heightTwips() const { return m_height; }
     int borderPixels() const;
 
     // Drawing; coordinates are twips inside the border.

@@ -62,7 +62,7 @@ WriteResult Module1::myRankInit() const {
     return writeRankingFile(rankingPath(), emptyRanking());
 }
 
-Placement Module1::placeFor(int size, const std::optional<QString>& time) {
+Placement Module1::placementFor(int size, const std::optional<QString>& time) {
     if (!time) {
         return {};
     }

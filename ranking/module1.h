@@ -42,7 +42,7 @@ public:
     WriteResult myRankInit() const;
     // The place a finished game of this size earns with this time (none for a game the clock cannot show) in
     // the file as it is now.
-    Placement placeFor(int size, const std::optional<QString>& time);
+    Placement placementFor(int size, const std::optional<QString>& time);
     // Stores a finished game's entry where its time ranks in the file as it is at this moment: read, place,
     // insert and rewrite as one step that no other copy of the game can come between.
     EntryResult recordEntry(int size, const QString& time, const QString& name);

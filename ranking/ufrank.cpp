@@ -2,8 +2,8 @@
 #include "ufrank.h"
 
 #include "module1.h"
-#include "platform/pacedloop.h"
 #include "platform/services.h"
+#include "platform/timedsteps.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
 
@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
@@ -81,6 +80,7 @@ UFRank::UFRank(Module1& ranking, platform::SoundPlayer& sound, QWidget* parent)
     setObjectName(QStringLiteral("UFRank"));
     setWindowTitle(QStringLiteral("ランキング表"));
     platform::makeFixedDialog(this, kClientWidth, kClientHeight);
+    m_steps = new platform::TimedSteps(this);
     createControls();
     Form_Load();
 }
@@ -164,48 +164,33 @@ void UFRank::Combo1_Click() {
     if (m_closing || Combo1->currentIndex() < 0) {
         return;
     }
-    if (Sliding) {
-        // Entered again from within the running slide: that slide turns toward the new choice.
-        m_retarget = true;
-        return;
-    }
-    QPointer<UFRank> alive(this);
-    Sliding = true;
-    do {
-        m_retarget = false;
-        m_sound.play(platform::moveSoundPath());
-        if (!slideTo(Combo1->currentIndex()) || alive.isNull()) {
-            return;
-        }
-    } while (m_retarget && !m_closing);
-    Sliding = false;
+    // A new choice during a slide turns the lists toward it from where they stand.
+    m_sound.play(platform::moveSoundPath());
+    slideTo(Combo1->currentIndex());
 }
 
-// One twip per step from where the lists stand now; false when the window died during the slide.
-bool UFRank::slideTo(int k) {
+// One twip per step from where the lists stand now, one step at each pass of the event loop.
+void UFRank::slideTo(int k) {
     const std::array<int, kListCount> start = m_left;
     const int d = targetLeft(0, k) - start[0];
     m_lastSteps = 0;
     if (d == 0) {
-        return true; // nothing to move and nothing new to show
+        m_steps->stop();
+        Sliding = false;
+        return; // nothing to move and nothing new to show
     }
     const int step = d > 0 ? 1 : -1;
     const int distance = std::abs(d);
-    platform::PacedLoop loop(this, distance + 1,
-                             std::chrono::milliseconds(qint64(distance) * kMsPerPitch / kListPitch));
-    for (int s = 0; s != d + step; s += step) {
-        for (int j = 0; j < kListCount; ++j) {
-            setLeft(j, start[static_cast<std::size_t>(j)] + s);
-        }
-        ++m_lastSteps;
-        if (!loop.yield()) {
-            return false;
-        }
-        if (m_retarget || m_closing) {
-            return true;
-        }
-    }
-    return true;
+    Sliding = true;
+    m_steps->start(
+        distance + 1, std::chrono::milliseconds(qint64(distance) * kMsPerPitch / kListPitch),
+        [this, start, step](int s) {
+            for (int j = 0; j < kListCount; ++j) {
+                setLeft(j, start[static_cast<std::size_t>(j)] + s * step);
+            }
+            ++m_lastSteps;
+        },
+        [this] { Sliding = false; });
 }
 
 void UFRank::Command1_Click() {
@@ -236,8 +221,10 @@ void UFRank::Command3_Click() {
 }
 
 void UFRank::done(int result) {
-    // The close box, Esc and Alt+F4 end up here too, even during a slide: the slide stops at its next step.
+    // The close box, Esc and Alt+F4 end up here too, even during a slide, which stops where it stands.
     m_closing = true;
+    m_steps->stop();
+    Sliding = false;
     QDialog::done(result);
 }
 

@@ -13,7 +13,8 @@ class QPushButton;
 
 namespace platform {
 class SoundPlayer;
-}
+class TimedSteps;
+} // namespace platform
 
 namespace ranking {
 
@@ -46,7 +47,7 @@ protected:
 private:
     void createControls();
     void Form_Load();
-    bool slideTo(int k);
+    void slideTo(int k);
     void setLeft(int i, int twips);
 
     Module1& m_ranking;
@@ -58,9 +59,9 @@ private:
     std::array<QListWidget*, kListCount> List2{};
     std::array<int, kListCount> m_left{}; // each list's left in twips; the widgets show it rounded to pixels
 
+    platform::TimedSteps* m_steps = nullptr;
     bool Sliding = false;
-    bool m_retarget = false; // a new size was chosen while a slide ran
-    bool m_closing = false;  // the window is closing: a running slide stops
+    bool m_closing = false; // the window is closing: no slide starts
     int m_lastSteps = 0;
 };
 

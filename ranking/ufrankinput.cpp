@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
@@ -41,10 +40,14 @@ void setBoxColour(QLineEdit* box, QColor colour) {
 }
 } // namespace
 
-UFRankInput::UFRankInput(Entry entry, const ranking::Tables& shown, ranking::Module1& ranking, Today today)
+namespace ranking {
+
+UFRankInput::UFRankInput(Entry entry, const Tables& shown, Module1& ranking, Today today)
     : QWidget(nullptr), m_entry(std::move(entry)), m_ranking(ranking), m_today(std::move(today)) {
-    Q_ASSERT(m_entry.place >= 0 && m_entry.place <= ranking::kPlaces);
-    m_entry.place = std::clamp(m_entry.place, 0, ranking::kPlaces);
+    Q_ASSERT((m_entry.place >= 1 && m_entry.place <= kPlaces) || m_entry.place == kNoPlace);
+    if (m_entry.place < 1 || m_entry.place > kPlaces) {
+        m_entry.place = kNoPlace;
+    }
     setObjectName(QStringLiteral("UFRankInput"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ランキング入力"));
@@ -62,7 +65,7 @@ void UFRankInput::createControls() {
     LCombo1 = makeLabel(this, QStringLiteral("LCombo1"), ranking::sizeText(engine::kSmallestGrid),
                         {120, 720, 855, 255});
     const QColor buttonFace = palette().color(QPalette::Button);
-    for (int i = 0; i < ranking::kPlaces; ++i) {
+    for (int i = 0; i < kPlaces; ++i) {
         const int top = kRowTop + kRowPitch * i;
         const auto k = static_cast<std::size_t>(i);
         Label2[k] =
@@ -84,10 +87,10 @@ void UFRankInput::createControls() {
     connect(Command1, &QPushButton::clicked, this, &UFRankInput::Command1_Click);
 }
 
-void UFRankInput::showRows(const ranking::Tables& shown) {
-    ranking::Tables rows = shown;
+void UFRankInput::showRows(const Tables& shown) {
+    Tables rows = shown;
     ranking::insertEntry(rows, m_entry.size, shownPlace(), m_entry.time, QString());
-    for (int i = 0; i < ranking::kPlaces; ++i) {
+    for (int i = 0; i < kPlaces; ++i) {
         const auto k = static_cast<std::size_t>(i);
         Label4[k]->setText(rows.RankTime[m_entry.size][i + 1]);
         Text1[k]->setText(rows.RankName[m_entry.size][i + 1]);
@@ -116,7 +119,6 @@ void UFRankInput::Text1_KeyPress(int, int keyAscii) {
 }
 
 void UFRankInput::Command1_Click() {
-    using namespace ranking;
     if (m_done) {
         return;
     }
@@ -136,17 +138,13 @@ void UFRankInput::Command1_Click() {
     case Outcome::NotSaved:
         report(result.error, writeFailureTitle(), platform::MessageIcon::Stop);
         return;
-    case Outcome::Outranked: {
-        m_done = true; // the box below runs a loop of its own, in which OK could be pressed again
-        const QPointer<UFRankInput> alive(this);
+    case Outcome::Outranked:
+        m_done = true; // the entry is over: OK pressed again while the box is open does nothing
         // When the place was not known at the finish, nothing better came meanwhile: the time earned none.
-        report(m_entry.place == 0 ? kNotEntered : kNotEntered + kOutrankedMeanwhile,
-               QStringLiteral("登録不可通知"), platform::MessageIcon::Information);
-        if (alive.isNull()) {
-            return;
-        }
-        break;
-    }
+        report(m_entry.place == kNoPlace ? kNotEntered : kNotEntered + kOutrankedMeanwhile,
+               QStringLiteral("登録不可通知"), platform::MessageIcon::Information,
+               [this](platform::MessageAnswer) { close(); });
+        return;
     case Outcome::Stored:
         break;
     }
@@ -154,6 +152,9 @@ void UFRankInput::Command1_Click() {
     close();
 }
 
-void UFRankInput::report(const QString& text, const QString& title, platform::MessageIcon icon) {
-    platform::messageBox(this, {text, title, icon, platform::MessageButtons::Ok});
+void UFRankInput::report(const QString& text, const QString& title, platform::MessageIcon icon,
+                         platform::MessageThen then) {
+    platform::messageBox(this, {text, title, icon, platform::MessageButtons::Ok}, std::move(then));
 }
+
+} // namespace ranking

@@ -13,16 +13,18 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace ranking {
+
 class UFRankInput : public QWidget {
     Q_OBJECT
 public:
     // What the dialog enters, fixed when it opens: the main window may change, finish another game, clear the
     // ranking or close before OK is pressed.
     struct Entry {
-        int size = 0;  // a listed grid size
-        QString time;  // "mm:ss"
-        int place = 0; // 1..5, the place the time earned when the game was finished; 0 when the ranking could
-                       // not be read then, and the place is found at OK
+        int size = 0;         // a listed grid size
+        QString time;         // "mm:ss"
+        int place = kNoPlace; // 1..5, the place the time earned when the game was finished; kNoPlace when
+                              // the ranking could not be read then, and the place is found at OK
     };
     using Today = std::function<QDate()>;
 
@@ -30,7 +32,7 @@ public:
     // A top-level window that deletes itself when closed, so it outlives the main window if need be; the
     // ranking is the application's and outlives every window.
     UFRankInput(
-        Entry entry, const ranking::Tables& shown, ranking::Module1& ranking,
+        Entry entry, const Tables& shown, Module1& ranking,
         Today today = [] { return QDate::currentDate(); });
 
     const Entry& entry() const { return m_entry; }
@@ -42,22 +44,25 @@ public:
 
 private:
     void createControls();
-    void showRows(const ranking::Tables& shown);
-    void report(const QString& text, const QString& title, platform::MessageIcon icon);
+    void showRows(const Tables& shown);
+    void report(const QString& text, const QString& title, platform::MessageIcon icon,
+                platform::MessageThen then = {});
     // The row of the new entry: its place, or the first row while the place is not known.
-    int shownPlace() const { return m_entry.place == 0 ? 1 : m_entry.place; }
+    int shownPlace() const { return m_entry.place == kNoPlace ? 1 : m_entry.place; }
     QLineEdit* newNameBox() const { return Text1[static_cast<std::size_t>(shownPlace() - 1)]; }
 
     Entry m_entry;
-    ranking::Module1& m_ranking;
+    Module1& m_ranking;
     Today m_today;
     bool m_done = false;
 
     QLabel* Label1 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* LCombo1 = nullptr;
-    std::array<QLabel*, ranking::kPlaces> Label2{};
-    std::array<QLabel*, ranking::kPlaces> Label4{};
-    std::array<QLineEdit*, ranking::kPlaces> Text1{};
+    std::array<QLabel*, kPlaces> Label2{};
+    std::array<QLabel*, kPlaces> Label4{};
+    std::array<QLineEdit*, kPlaces> Text1{};
     QPushButton* Command1 = nullptr;
 };
+
+} // namespace ranking

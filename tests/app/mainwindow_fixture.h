@@ -55,6 +55,20 @@ struct Fixture {
         return true;
     }
     void selectSize(int n) { child<QComboBox>("Combo1")->setCurrentIndex(n - 3); }
+    // Waits until no slide or picture load runs; false when one never ended.
+    [[nodiscard]] bool settle() {
+        return QTest::qWaitFor([this] { return !window->isBusy(); }, 5000);
+    }
+    // A key pressed on the board as the platform sends it, and the slide it starts played to its end.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(text1(), key, modifiers);
+        QVERIFY(settle());
+    }
+    // A click on tile t, and the slide it starts played to its end.
+    void clickTile(int t) {
+        QTest::mouseClick(window->tile(t), Qt::LeftButton);
+        QVERIFY(settle());
+    }
     // A picture of one colour, square, so every piece is that colour.
     void setPlainPicture(QColor colour) {
         QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);

@@ -85,8 +85,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
         testing::RecordingSound sound;
         ranking::UFRank rank(m_ranking, sound);
-        UFRankInput entry({10, QStringLiteral("59:59"), 1}, ranking::Tables{}, m_ranking,
-                          [] { return QDate(2004, 7, 15); });
+        ranking::UFRankInput entry({10, QStringLiteral("59:59"), 1}, ranking::Tables{}, m_ranking,
+                                   [] { return QDate(2004, 7, 15); });
         QList<const QWidget*> captioned;
         for (const QWidget* window : std::initializer_list<const QWidget*>{&f.w(), &rank, &entry}) {
             for (const QWidget* w : window->findChildren<QWidget*>()) {
@@ -146,8 +146,8 @@ private slots:
     }
 
     void nameBoxTextReads() {
-        auto* dialog = new UFRankInput({4, QStringLiteral("01:23"), 1}, ranking::Tables{}, m_ranking,
-                                       [] { return QDate(2004, 7, 15); });
+        auto* dialog = new ranking::UFRankInput({4, QStringLiteral("01:23"), 1}, ranking::Tables{}, m_ranking,
+                                                [] { return QDate(2004, 7, 15); });
         dialog->showOver(nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("Text1_0"));
@@ -194,12 +194,13 @@ private slots:
         QVERIFY(f.showAndStart());
         QTRY_VERIFY(f.w().isPlaying());
         if (f.w().board().myBlankY == 0) {
-            QTest::keyClick(f.text1(), Qt::Key_Up); // the tile below comes up, the gap goes down
+            f.press(Qt::Key_Up); // the tile below comes up, the gap goes down
         }
         const engine::Board before = f.w().board();
         QVERIFY(before.myBlankY > 0);
         QKeyEvent shift2(QEvent::KeyPress, Qt::Key_At, Qt::ShiftModifier, 11, 0x40, 1, QStringLiteral("@"));
         QApplication::sendEvent(f.text1(), &shift2);
+        QVERIFY(f.settle());
         const engine::Board after = f.w().board();
         QCOMPARE(int(after.myBlankY), before.myBlankY - 1);
         QCOMPARE(after.myBoard[before.myBlankX][before.myBlankY],

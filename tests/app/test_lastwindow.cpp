@@ -107,9 +107,9 @@ private slots:
         Fixture f;
         f.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
-        auto* entry = new UFRankInput({4, QStringLiteral("01:00"), 1}, ranking::Tables{}, f.ranking);
+        auto* entry = new ranking::UFRankInput({4, QStringLiteral("01:00"), 1}, ranking::Tables{}, f.ranking);
         entry->showOver(&f.w());
-        QPointer<UFRankInput> alive(entry);
+        QPointer<ranking::UFRankInput> alive(entry);
         QTimer::singleShot(0, &scope, [&] {
             f.w().close();
             QTimer::singleShot(50, &scope, [&] { alive->close(); });

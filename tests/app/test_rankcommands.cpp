@@ -62,8 +62,9 @@ private slots:
             } else {
                 QTest::mouseClick(f.child<QPushButton>("Command4"), Qt::LeftButton);
             }
-            QCOMPARE(title, QStringLiteral("ランキング表"));
+            QTRY_COMPARE(title, QStringLiteral("ランキング表"));
             QVERIFY(modal);
+            QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
         }
         QCOMPARE(f.sound.m_played->size(), soundsBefore + 2); // each opening plays the move sound once
         QTRY_COMPARE(QApplication::focusWidget(), f.text1());
@@ -138,7 +139,8 @@ private slots:
             QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
         });
         f.child<QAction>("MR0")->trigger();
-        QCOMPARE(text, QStringLiteral("本当にクリアして良いですか？"));
+        QTRY_COMPARE(text, QStringLiteral("本当にクリアして良いですか？"));
+        QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(question);
         QCOMPARE(readAll(filePath()), odd);
     }

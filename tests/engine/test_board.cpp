@@ -163,12 +163,37 @@ private slots:
         // One step of a whole pitch: one frame at 1, or two at 0 and the pitch for a slide from the left.
         QCOMPARE(frameOffsets(kFromAbove, 1203, 1203), std::vector<int>({1}));
         QCOMPARE(frameOffsets(kFromLeft, 1203, 1203), std::vector<int>({0, 1203}));
-        QCOMPARE(slideSign(kFromAbove), 1);
-        QCOMPARE(slideSign(kFromBelow), -1);
-        QCOMPARE(slideSign(kFromLeft), 1);
-        QCOMPARE(slideSign(kFromRight), -1);
-        QVERIFY(slidesVertically(kFromBelow));
-        QVERIFY(!slidesVertically(kFromRight));
+    }
+
+    // Where a tile stands at each frame: it grows toward the empty cell below or right, shrinks toward the
+    // one above or left, and ends a whole pitch from where it set out.
+    void slidesGoTowardTheEmptyCell() {
+        const Slide down = slideOf(kFromAbove, 240, 1203, 601);
+        QVERIFY(down.vertical);
+        QCOMPARE(down.frames, std::vector<int>({241, 842, 1443}));
+        QCOMPARE(down.end, 240 + 1203);
+        const Slide left = slideOf(kFromRight, 1443, 1203, 1203);
+        QVERIFY(!left.vertical);
+        QCOMPARE(left.frames, std::vector<int>({1443 - 1}));
+        QCOMPARE(left.end, 240);
+        QCOMPARE(slideOf(kFromLeft, 240, 1203, 1203).frames, std::vector<int>({240, 1443}));
+        QVERIFY(!slideOf(kFromLeft, 240, 1203, 1203).vertical);
+        QCOMPARE(slideOf(kFromBelow, 1443, 1203, 1203).end, 240);
+        QVERIFY(slideOf(kFromBelow, 1443, 1203, 1203).vertical);
+        QVERIFY(slideOf(kNone, 240, 1203, 6).frames.empty());
+    }
+
+    // The key table: each arrow, and the keypad's and the top row's digit that stands for it, asks for the
+    // tile on the far side of the empty cell to travel that way.
+    void directionsOfKeys() {
+        const std::pair<int, int> rows[] = {
+            {37, kFromRight},  {100, kFromRight}, {52, kFromRight}, {38, kFromBelow},
+            {104, kFromBelow}, {56, kFromBelow},  {39, kFromLeft},  {102, kFromLeft},
+            {54, kFromLeft},   {40, kFromAbove},  {98, kFromAbove}, {50, kFromAbove},
+            {65, kNone},       {53, kNone},       {101, kNone},     {0, kNone}};
+        for (const auto& [key, direction] : rows) {
+            QVERIFY2(directionOfKey(key) == direction, qPrintable(QString::number(key)));
+        }
     }
 
     void solvedIgnoresBottomRight() {

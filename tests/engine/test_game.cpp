@@ -29,15 +29,10 @@ UniformDraw scripted(std::vector<double> values, std::vector<double> cycle) {
     };
 }
 
-// Starts a game and plays its shuffle through, as the window does.
+// Starts a game, which the game shuffles itself.
 Game shuffled(int n, const UniformDraw& draw, std::vector<int>* moves = nullptr) {
     Game game;
-    const std::vector<int> directions = game.start(n, draw);
-    for (const int d : directions) {
-        const std::optional<Move> move = game.moveFor(d);
-        Q_ASSERT(move);
-        game.apply(*move);
-    }
+    const std::vector<int> directions = game.start(n, draw, 0ms);
     if (moves) {
         *moves = directions;
     }
@@ -106,23 +101,27 @@ private slots:
         const UniformDraw draw =
             scripted({0.0, 0.5, 0.9, 0.0, 0.5, 0.9, 0.6, 0.9, 0.0}, {0.6, 0.3, 0.9, 0.0});
         Game game;
-        const std::vector<int> moves = game.start(3, draw);
+        const std::vector<int> moves = game.start(3, draw, 5s);
         QCOMPARE(int(moves.size()), 100);
         const std::vector<int> first(moves.begin(), moves.begin() + 7);
         QCOMPARE(first, (std::vector<int>{kFromAbove, kFromLeft, kFromAbove, kFromLeft, kFromBelow,
                                           kFromRight, kFromAbove}));
-        // The board stays home until the window applies the moves.
-        QCOMPARE(text(game.board()), QString("0 1 2 / 3 4 5 / 6 7 _"));
-        QVERIFY(game.shuffling());
-        QCOMPARE(game.input(Input::key(Travel::Down), 0ms).kind, Answer::Kind::NotNow);
-        QCOMPARE(game.turnFor(Command::Start), Turn::Never);
-        QCOMPARE(game.turnFor(Command::Other), Turn::Later);
+        // The board is shuffled as the moves say, and the game runs from the start's moment.
+        Board replayed = boardFromText("0 1 2 / 3 4 5 / 6 7 _");
+        for (const int d : moves) {
+            QVERIFY(applyMove(replayed, d));
+        }
+        QCOMPARE(text(game.board()), text(replayed));
+        QVERIFY(game.playing());
+        QVERIFY(!game.busy());
+        QCOMPARE(game.tick(7s), std::optional<std::string>("00:02"));
     }
 
     void startLaysOutHomeEveryTime() {
+        // A start shuffles from home, whatever the game before it left on the board.
         Game game = shuffled(5, seeded(3));
-        game.start(3, seeded(4));
-        QCOMPARE(text(game.board()), QString("0 1 2 / 3 4 5 / 6 7 _"));
+        game.start(3, seeded(4), 0ms);
+        QCOMPARE(text(game.board()), text(shuffled(3, seeded(4)).board()));
         QCOMPARE(int(game.board().myTileSize), 2005);
         const Layout layout = game.layout();
         QCOMPARE(int(layout.places.size()), 9);
@@ -145,26 +144,25 @@ private slots:
         QCOMPARE(click.move.to, (Cell{1, 1}));
         QCOMPARE(text(game.board()), QString("1 2 5 / 3 _ 4 / 6 7 0"));
         QVERIFY(game.busy());
-        QCOMPARE(game.input(Input::key(Travel::Up), 1s).kind, Answer::Kind::NotNow);
-        QCOMPARE(game.turnFor(Command::Start), Turn::Later);
+        QCOMPARE(game.input(Input::key(38), 1s).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.turn(), Turn::Later);
         QCOMPARE(game.moved(click.move, 2s), std::nullopt);
         QCOMPARE(text(game.board()), QString("1 2 5 / 3 4 _ / 6 7 0"));
         QVERIFY(!game.busy());
-        QCOMPARE(game.turnFor(Command::Start), Turn::Now);
+        QCOMPARE(game.turn(), Turn::Now);
 
         // The empty cell is in the last column: left is refused; a diagonal tile and a key of no arrow move
         // nothing either.
-        for (const Input& input : {Input::key(Travel::Left), Input::click(1), Input::key(Travel::None)}) {
+        for (const Input& input : {Input::key(37), Input::click(1), Input::key(65)}) {
             const Answer none = game.input(input, 3s);
             QCOMPARE(none.kind, Answer::Kind::NoEffect);
             QCOMPARE(none.finish.has_value(), false);
             QVERIFY(!game.busy());
         }
         // Each key takes the tile that travels its way.
-        const std::pair<Travel, int> keys[] = {
-            {Travel::Up, kFromBelow}, {Travel::Right, kFromLeft}, {Travel::Down, kFromAbove}};
-        for (const auto& [travel, direction] : keys) {
-            const Answer key = game.input(Input::key(travel), 4s);
+        const std::pair<int, int> keys[] = {{38, kFromBelow}, {39, kFromLeft}, {40, kFromAbove}};
+        for (const auto& [code, direction] : keys) {
+            const Answer key = game.input(Input::key(code), 4s);
             QCOMPARE(key.kind, Answer::Kind::Move);
             QCOMPARE(key.move.direction, direction);
             game.moved(key.move, 4s);
@@ -172,16 +170,16 @@ private slots:
         QCOMPARE(game.playerStep(), 10);
 
         game.setLoadingPicture(true);
-        QCOMPARE(game.input(Input::key(Travel::Left), 5s).kind, Answer::Kind::NotNow);
-        QCOMPARE(game.turnFor(Command::Other), Turn::Later);
+        QCOMPARE(game.input(Input::key(37), 5s).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.turn(), Turn::Later);
         game.setLoadingPicture(false);
-        QCOMPARE(game.input(Input::key(Travel::Left), 5s).kind, Answer::Kind::Move);
+        QCOMPARE(game.input(Input::key(37), 5s).kind, Answer::Kind::Move);
     }
 
     void noInputWithoutAGame() {
         Game game;
         QCOMPARE(game.input(Input::click(0), 0ms).kind, Answer::Kind::NotNow);
-        QCOMPARE(game.turnFor(Command::Start), Turn::Now);
+        QCOMPARE(game.turn(), Turn::Now);
     }
 
     // The move that solves the board ends the game and carries the finish; so does an input that moves
@@ -189,7 +187,7 @@ private slots:
     void theGameReportsItsFinish() {
         Game game = playing("0 1 2 / 3 4 5 / 6 _ 7", 10s);
         QCOMPARE(game.tick(75s), std::optional<std::string>("01:05"));
-        const Answer last = game.input(Input::key(Travel::Left), 75s);
+        const Answer last = game.input(Input::key(37), 75s);
         QCOMPARE(last.kind, Answer::Kind::Move);
         const std::optional<Finish> finish = game.moved(last.move, 75'600ms);
         QVERIFY(finish);
@@ -197,10 +195,10 @@ private slots:
         QCOMPARE(finish->time, std::optional<std::string>("01:05"));
         QVERIFY(!game.playing());
         QCOMPARE(game.tick(200s), std::nullopt); // the display keeps its last time
-        QCOMPARE(game.input(Input::key(Travel::Right), 200s).kind, Answer::Kind::NotNow);
+        QCOMPARE(game.input(Input::key(39), 200s).kind, Answer::Kind::NotNow);
 
         Game solvedByShuffle = playing("0 1 / 2 _", 0s);
-        const Answer refused = solvedByShuffle.input(Input::key(Travel::Left), 3s);
+        const Answer refused = solvedByShuffle.input(Input::key(37), 3s);
         QCOMPARE(refused.kind, Answer::Kind::NoEffect);
         QVERIFY(refused.finish);
         QCOMPARE(refused.finish->size, 2);
@@ -231,19 +229,17 @@ private slots:
             game.tick(1000s + std::chrono::seconds(shownAt));
         }
         const std::chrono::milliseconds solved = 1000s + std::chrono::seconds(solvedAt);
-        const std::optional<Finish> finish =
-            game.moved(game.input(Input::key(Travel::Left), solved).move, solved);
+        const std::optional<Finish> finish = game.moved(game.input(Input::key(37), solved).move, solved);
         QVERIFY(finish);
         QCOMPARE(finish->time ? QString::fromStdString(*finish->time) : QString(), ranked);
     }
 
-    // Start while a game runs: its clock goes on until the new one begins, and the new one counts from there.
-    void aNewStartKeepsTheOldClockUntilItBegins() {
+    // Start while a game runs: the new one counts from its start, and a stop ends the clock.
+    void aNewStartCountsFromItsOwnMoment() {
         Game game = playing("0 1 2 / 3 4 5 / 6 _ 7", 0s);
-        game.start(4, seeded(9));
-        QVERIFY(game.playing());
         QCOMPARE(game.tick(12s), std::optional<std::string>("00:12"));
-        game.begin(13s);
+        game.start(4, seeded(9), 13s);
+        QVERIFY(game.playing());
         QCOMPARE(game.tick(13'900ms), std::optional<std::string>("00:00"));
         game.stop();
         QCOMPARE(game.tick(20s), std::nullopt);

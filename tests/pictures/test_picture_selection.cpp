@@ -43,6 +43,13 @@ QByteArray halvesPng(int side) {
     return bytes;
 }
 
+// Waits until the window has done what a choice started: no dialog or message open, no picture decoding.
+bool settled(QWidget* window) {
+    auto* main = qobject_cast<UFMain*>(window);
+    QCoreApplication::processEvents(); // a drop's load is queued behind the drop's answer
+    return QTest::qWaitFor([main] { return !QApplication::activeModalWidget() && !main->isBusy(); }, 10000);
+}
+
 struct Drop {
     bool entered = false;
     bool moved = false;
@@ -69,7 +76,7 @@ Drop dragAndDrop(QWidget* form, const QList<QPoint>& path, const QMimeData* data
     QCoreApplication::sendEvent(window, &drop);
     result.dropped = drop.isAccepted();
     if (settle) {
-        QCoreApplication::processEvents(); // the window loads once the drop has been answered
+        (void)settled(form->window()); // the window loads once the drop has been answered
     }
     return result;
 }
@@ -158,6 +165,12 @@ class PictureSelection : public QObject {
         m_clock.advance(std::chrono::seconds(65));
         w().Timer1_Timer();
         QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
+    }
+
+    // Opens the picture dialog, and waits until its answer has had its effect.
+    void chooseInDialog() {
+        w().Command1_Click();
+        QVERIFY(settled(m_window.get()));
     }
 
     // Answers the next open-file dialog by typing into its file name box and pressing Return.
@@ -251,25 +264,28 @@ private slots:
             inspected = true;
             dialog->reject();
         });
-        QVERIFY(!platform::runOpenFileDialog(nullptr, pictures::pictureFilter()).has_value());
-        QVERIFY(inspected);
+        bool chosen = false;
+        platform::openFileDialog(nullptr, pictures::pictureFilter(), [&](const QString&) { chosen = true; });
+        QTRY_VERIFY(inspected);
+        QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(!chosen);
     }
 
     // Cancel leaves everything as it was, before and after a picture was chosen once, game running or not.
     void dialogCancel() {
         const QSizeF builtin(w().currentPicture().width(), w().currentPicture().height());
         cancelNextDialog();
-        w().Command1_Click();
+        chooseInDialog();
         QCOMPARE(QSizeF(w().currentPicture().width(), w().currentPicture().height()), builtin);
 
         typeIntoNextDialog(m_halves);
-        w().Command1_Click();
+        chooseInDialog();
         const double chosenWidth = w().currentPicture().width();
         QVERIFY(chosenWidth != builtin.width());
         startGameAtOneMinute();
         const QImage tileFace = w().tile(0)->backing();
         cancelNextDialog();
-        w().Command1_Click();
+        chooseInDialog();
         QCOMPARE(w().currentPicture().width(), chosenWidth);
         QVERIFY(w().isPlaying());
         QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
@@ -283,7 +299,7 @@ private slots:
         startGameAtOneMinute();
         const engine::Board before = w().board();
         typeIntoNextDialog(m_halves);
-        w().Command1_Click();
+        chooseInDialog();
         QVERIFY(tilesHidden());
         QVERIFY(!preview()->isHidden());
         QVERIFY(!w().isPlaying());
@@ -300,7 +316,7 @@ private slots:
     void dialogMetafile() {
         const QString path = write(QStringLiteral("DRAWING.EMF"), fixtures::emf());
         typeIntoNextDialog(path);
-        w().Command1_Click();
+        chooseInDialog();
         QCOMPARE(w().currentPicture().width(), 2540.0);
         QCOMPARE(w().currentPicture().height(), 1270.0);
         QCOMPARE(previewColourAt(preview(), 0.25, 0.3), QColor(Qt::red));
@@ -312,7 +328,7 @@ private slots:
         holdGreenPicture();
         testing::MessageRecorder messages;
         typeIntoNextDialog(m_text);
-        w().Command1_Click();
+        chooseInDialog();
         QCOMPARE(messages.asked().size(), std::size_t(1));
         QCOMPARE(messages.asked()[0].text, QStringLiteral("表示出来ない画像ファイルです。"));
         QCOMPARE(messages.asked()[0].title, QStringLiteral("表示不可通知"));
@@ -458,7 +474,7 @@ private slots:
         testing::MessageRecorder messages;
         const auto data =
             filesData({write(QStringLiteral("photo.webp"), QByteArray("RIFF\0\0\0\0WEBPVP8 "))});
-        // The load serves events while it waits, so the pointer is looked at from a timer inside it.
+        // The pointer is looked at while the helper is still at work.
         Qt::CursorShape during = Qt::ArrowCursor;
         QTimer::singleShot(600, this, [&] { during = w().cursor().shape(); });
         dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
@@ -545,7 +561,7 @@ private slots:
             dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get());
         });
         w().Picture1_Click(tileNextToBlank);
-        QVERIFY(droppedDuringSlide);
+        QTRY_VERIFY(droppedDuringSlide);
         QTRY_VERIFY(!w().isBusy());
         QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
         QVERIFY(tilesHidden());

@@ -2,8 +2,8 @@
 #include "platform/colours.h"
 #include "platform/dialogs.h"
 #include "platform/keys.h"
-#include "platform/pacedloop.h"
 #include "platform/picturebox.h"
+#include "platform/timedsteps.h"
 #include "platform/twips.h"
 #include "support/support.h"
 
@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <numeric>
 
 using platform::Picture;
 using platform::PictureBox;
@@ -203,19 +204,6 @@ private slots:
         QCOMPARE(platform::virtualKeyCode(event), code);
     }
 
-    // The key table: each arrow, and the keypad's and the top row's digit that stands for it.
-    void arrowsOfKeys() {
-        using platform::Arrow;
-        const std::pair<int, Arrow> rows[] = {
-            {37, Arrow::Left},  {100, Arrow::Left}, {52, Arrow::Left},  {38, Arrow::Up},
-            {104, Arrow::Up},   {56, Arrow::Up},    {39, Arrow::Right}, {102, Arrow::Right},
-            {54, Arrow::Right}, {40, Arrow::Down},  {98, Arrow::Down},  {50, Arrow::Down},
-            {65, Arrow::None},  {53, Arrow::None},  {101, Arrow::None}, {0, Arrow::None}};
-        for (const auto& [key, arrow] : rows) {
-            QVERIFY2(platform::arrowOfKey(key) == arrow, qPrintable(QString::number(key)));
-        }
-    }
-
     // The contrast that decides whether text keeps the scheme's colour on a fixed fill.
     void textOnFixedColours() {
         QCOMPARE(qRound(platform::contrastRatio(Qt::black, Qt::white) * 100), 2100);
@@ -226,36 +214,66 @@ private slots:
         QCOMPARE(platform::textColourOn(lightGreen, breezeText), breezeText); // a light scheme keeps its own
     }
 
-    void pacedLoopServesTimersWhileItWaits() {
-        QObject guard;
+    // Steps run one at a time from the event loop, in order, with other events served between them, and
+    // the end is reported once, after the last.
+    void timedStepsRunFromTheEventLoop() {
+        QObject owner;
+        platform::TimedSteps steps(&owner);
         int ticks = 0;
         QTimer timer;
         timer.setInterval(5);
         connect(&timer, &QTimer::timeout, [&] { ++ticks; });
         timer.start();
-        platform::PacedLoop loop(&guard, 50, std::chrono::milliseconds(100));
-        int steps = 0;
-        while (steps < 50 && loop.yield()) {
-            ++steps;
-        }
-        QCOMPARE(steps, 50);
-        QCOMPARE(loop.stepsDone(), 50);
+        std::vector<int> seen;
+        int done = 0;
+        steps.start(
+            50, std::chrono::milliseconds(100), [&](int i) { seen.push_back(i); }, [&] { ++done; });
+        QVERIFY(seen.empty()); // nothing runs inside the call that starts the run
+        QVERIFY(steps.running());
+        QTRY_COMPARE(done, 1);
+        QVERIFY(!steps.running());
+        std::vector<int> expected(50);
+        std::iota(expected.begin(), expected.end(), 0);
+        QCOMPARE(seen, expected);
         QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+        QTest::qWait(20);
+        QCOMPARE(done, 1);
     }
 
-    void pacedLoopStopsWhenItsGuardDies() {
-        auto guard = std::make_unique<QObject>();
-        QObject* raw = guard.get();
-        QTimer::singleShot(10, raw, [&guard] { guard.reset(); });
-        platform::PacedLoop loop(raw, 1000, std::chrono::milliseconds(2000));
-        int steps = 0;
-        while (loop.yield()) {
-            ++steps;
-        }
-        QVERIFY(!guard);
-        QVERIFY(steps < 1000);
+    // A run ended early: finishNow skips what is left and ends it at once; stop drops the end too; a run
+    // whose owner is deleted calls nothing more.
+    void timedStepsEndedEarly() {
+        QObject owner;
+        platform::TimedSteps steps(&owner);
+        int seen = 0;
+        int done = 0;
+        steps.start(
+            1000, std::chrono::milliseconds(2000), [&](int) { ++seen; }, [&] { ++done; });
+        QTRY_VERIFY(seen > 0);
+        steps.finishNow();
+        QCOMPARE(done, 1);
+        const int atFinish = seen;
+        steps.start(
+            1000, std::chrono::milliseconds(2000), [&](int) { ++seen; }, [&] { ++done; });
+        QTRY_VERIFY(seen > atFinish);
+        steps.stop();
+        const int atStop = seen;
+        QTest::qWait(30);
+        QCOMPARE(seen, atStop);
+        QCOMPARE(done, 1);
+
+        auto doomed = std::make_unique<QObject>();
+        auto* orphan = new platform::TimedSteps(doomed.get());
+        orphan->start(
+            1000, std::chrono::milliseconds(2000), [&](int) { ++seen; }, [&] { ++done; });
+        doomed.reset();
+        QTest::qWait(30);
+        QCOMPARE(seen, atStop);
+        QCOMPARE(done, 1);
     }
 
+    // The real box answers through the function it was given, after the call has returned; a box whose shown
+    // parent was closed meanwhile answers nothing.
     void realMessageBoxAnswers() {
         QWidget parent;
         QString title;
@@ -266,16 +284,34 @@ private slots:
             QCOMPARE(box->icon(), QMessageBox::Question);
             box->button(QMessageBox::Yes)->click();
         });
-        const auto answer =
-            platform::messageBox(&parent, {QStringLiteral("本当？"), QStringLiteral("確認"),
-                                           platform::MessageIcon::Question, platform::MessageButtons::YesNo});
-        QCOMPARE(answer, platform::MessageAnswer::Yes);
+        std::optional<platform::MessageAnswer> answer;
+        platform::messageBox(&parent,
+                             {QStringLiteral("本当？"), QStringLiteral("確認"),
+                              platform::MessageIcon::Question, platform::MessageButtons::YesNo},
+                             [&](platform::MessageAnswer a) { answer = a; });
+        QVERIFY(!answer);
+        QTRY_COMPARE(answer, std::optional(platform::MessageAnswer::Yes));
         QCOMPARE(title, QStringLiteral("確認"));
         testing::whenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-        QCOMPARE(
-            platform::messageBox(&parent, {QStringLiteral("?"), QStringLiteral("t"),
-                                           platform::MessageIcon::Question, platform::MessageButtons::YesNo}),
-            platform::MessageAnswer::No);
+        answer.reset();
+        platform::messageBox(&parent,
+                             {QStringLiteral("?"), QStringLiteral("t"), platform::MessageIcon::Question,
+                              platform::MessageButtons::YesNo},
+                             [&](platform::MessageAnswer a) { answer = a; });
+        QTRY_COMPARE(answer, std::optional(platform::MessageAnswer::No));
+
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        bool answered = false;
+        testing::whenModalOpens([&](QWidget* modal) {
+            parent.close();
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        platform::messageBox(&parent, {QStringLiteral("?"), QStringLiteral("t")},
+                             [&](platform::MessageAnswer) { answered = true; });
+        QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
+        QTest::qWait(20);
+        QVERIFY(!answered);
     }
 };
 

@@ -210,7 +210,7 @@ void TestRankFile::whatIsNoRankingFileIsNeverReadNorWrittenOver() {
     // The placement keeps the tables, the ranking window gets nothing to show, OK stores nothing.
     QVERIFY(!rank().myRankLoad());
     QCOMPARE(rank().tables().RankName[7][3], QStringLiteral("kept"));
-    QCOMPARE(rank().placeFor(7, QStringLiteral("00:01")).outcome, Placement::Outcome::Unreadable);
+    QCOMPARE(rank().placementFor(7, QStringLiteral("00:01")).outcome, Placement::Outcome::Unreadable);
     QVERIFY(!rank().loadRankingBytes());
     const EntryResult entry = rank().recordEntry(4, QStringLiteral("00:01"), QStringLiteral("x"));
     QCOMPARE(entry.outcome, Outcome::Unreadable);

@@ -55,7 +55,7 @@ void writeRankingOf(Module1& ranking, int size, const QStringList& entries) {
 UFRankInput* openEntry(
     Module1& ranking, int size, const QString& time,
     std::function<QDate()> today = [] { return QDate(2004, 7, 15); }) {
-    const Placement placement = ranking.placeFor(size, time);
+    const Placement placement = ranking.placementFor(size, time);
     if (placement.outcome != Placement::Outcome::Placed) {
         return nullptr;
     }
@@ -131,6 +131,7 @@ struct Game {
         }
         for (const int key : {kRight, kDown, kLeft, kUp}) {
             window->Text1_KeyDown(key, Qt::NoModifier);
+            QVERIFY(QTest::qWaitFor([this] { return !window->isBusy(); }));
         }
         QVERIFY(!window->isPlaying());
     }
@@ -417,7 +418,7 @@ void TestRankInput::rankingUnreadableAtTheFinishIsPlacedAtOk() {
     game.playFor(15s);
     QCOMPARE(openDialogs().size(), 1);
     QPointer<UFRankInput> dialog = openDialogs().front();
-    QCOMPARE(dialog->entry().place, 0);
+    QCOMPARE(dialog->entry().place, kNoPlace);
     QCOMPARE(child<QLabel>(dialog, QStringLiteral("Label4_0"))->text(), QStringLiteral("00:15"));
     QVERIFY(nameBox(dialog, 0)->isEnabled());
     QCOMPARE(child<QLabel>(dialog, QStringLiteral("Label4_1"))->text(), QString());
@@ -443,7 +444,7 @@ void TestRankInput::rankingUnreadableAtTheFinishIsPlacedAtOk() {
     game.playFor(50s);
     QCOMPARE(openDialogs().size(), 1);
     dialog = openDialogs().front();
-    QCOMPARE(dialog->entry().place, 0);
+    QCOMPARE(dialog->entry().place, kNoPlace);
     QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("ranking.txt")));
     QVERIFY(QFile::rename(path() + QStringLiteral(".away"), path()));
     writeRankingOf(*m_ranking, 3, {"00:10,a", "00:15,me", "00:20,b", "00:30,c", "00:40,d"});
