@@ -11,10 +11,9 @@ void UFMain::Command4_Click() {
         auto* window = new ranking::UFRank(m_ranking, *m_sound, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setWindowModality(Qt::ApplicationModal);
-        // Not every window manager hands the activation back to the window beneath a closed dialog.
-        connect(window, &QDialog::finished, this, [this] {
-            if (isVisible()) {
-                activateWindow();
+        connect(window, &QDialog::finished, this, [this, owner = platform::DialogOwner(this)] {
+            owner.takeBackActivation();
+            if (owner.stillThere()) {
                 Text1->setFocus();
             }
         });

@@ -44,6 +44,12 @@ bool DialogOwner::stillThere() const {
     return !m_parent.isNull() && (!m_wasShown || m_parent->window()->isVisible());
 }
 
+void DialogOwner::takeBackActivation() const {
+    if (m_wasShown && stillThere()) {
+        m_parent->window()->activateWindow();
+    }
+}
+
 void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then) {
     const DialogOwner owner(parent);
     if (messageHook()) {
@@ -64,6 +70,7 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
         box->setEscapeButton(QMessageBox::No);
     }
     QObject::connect(box, &QDialog::finished, box, [owner, yesNo, then = std::move(then)](int result) {
+        owner.takeBackActivation();
         if (then && owner.stillThere()) {
             then(yesNo && result != QMessageBox::Yes ? MessageAnswer::No
                  : yesNo                             ? MessageAnswer::Yes
@@ -84,6 +91,7 @@ void openFileDialog(QWidget* parent, const QString& filter, FileThen then) {
     }
     QFileDialog* dialog = makeOpenFileDialog(parent, filter);
     QObject::connect(dialog, &QDialog::finished, dialog, [owner, dialog, then = std::move(then)](int result) {
+        owner.takeBackActivation();
         if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty() && owner.stillThere()) {
             then(dialog->selectedFiles().first());
         }

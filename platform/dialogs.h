@@ -41,6 +41,9 @@ class DialogOwner {
 public:
     explicit DialogOwner(QWidget* parent);
     bool stillThere() const;
+    // Gives the keyboard back to the parent's window once its dialog has closed: not every window manager
+    // hands the activation back to the window beneath a closed dialog.
+    void takeBackActivation() const;
 
 private:
     QPointer<QWidget> m_parent;
