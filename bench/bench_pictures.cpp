@@ -206,7 +206,8 @@ const bool bigPhotoRegistered =
 namespace {
 
 // The drop of one photo on a fresh game, five times: the medians.
-void dropOnTheGame(const char* label, const QString& photo, int targetMegabytes, int targetMs = 100) {
+void dropOnTheGame(const char* label, const QString& photo, int targetMegabytes, int targetMs = 100,
+                   int targetStallMs = 100) {
     std::vector<double> ms, gaps, megabytes, cpu, helper;
     for (int run = 0; run < 5; ++run) {
         QProcess child;
@@ -232,12 +233,11 @@ void dropOnTheGame(const char* label, const QString& photo, int targetMegabytes,
         std::sort(v->begin(), v->end());
     }
     char line[300];
-    std::snprintf(
-        line, sizeof line,
-        "median %.1f ms to the painted preview (target %d, cpu %.1f ms), window answered within "
-        "%.0f ms (target 100), peak +%.0f MB over idle (target %d), helper peak %.0f MB  [%zu runs]",
-        ms[ms.size() / 2], targetMs, cpu[cpu.size() / 2], gaps[gaps.size() / 2],
-        megabytes[megabytes.size() / 2], targetMegabytes, helper[helper.size() / 2], ms.size());
+    std::snprintf(line, sizeof line,
+                  "median %.1f ms to the painted preview (target %d, cpu %.1f ms), window answered within "
+                  "%.0f ms (target %d), peak +%.0f MB over idle (target %d), helper peak %.0f MB  [%zu runs]",
+                  ms[ms.size() / 2], targetMs, cpu[cpu.size() / 2], gaps[gaps.size() / 2], targetStallMs,
+                  megabytes[megabytes.size() / 2], targetMegabytes, helper[helper.size() / 2], ms.size());
     bench::report(label, line);
 }
 
@@ -273,7 +273,7 @@ void phonePhotoOnTheGame(const char* label, const char* suffix, const QString& e
         bench::report(label, qPrintable(QStringLiteral("skipped: %1 is not installed").arg(encoder)));
         return;
     }
-    dropOnTheGame(label, out, 150, 1000);
+    dropOnTheGame(label, out, 150, 1000, 20);
 }
 
 } // namespace

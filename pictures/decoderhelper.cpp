@@ -27,6 +27,8 @@ std::span<const unsigned char> bytesOf(const QByteArray& a) {
     return {reinterpret_cast<const unsigned char*>(a.constData()), std::size_t(a.size())};
 }
 
+constexpr int kDecoderNiceness = 5;
+
 constexpr qint64 kMaxOutputBytes =
     qint64(sizeof(metafile::OutputHeader)) + qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
 
@@ -43,6 +45,9 @@ void limitHelper(rlim_t cpuSeconds) {
     ::sigaction(SIGXFSZ, &ignore, nullptr);
     const rlimit cpu{cpuSeconds, cpuSeconds + 1};
     ::setrlimit(RLIMIT_CPU, &cpu);
+    // Decoding is work the window waits for, not the window itself: on a machine with as many decoder
+    // threads as cores, the game's own thread still gets the processor when it has something to paint.
+    ::setpriority(PRIO_PROCESS, 0, kDecoderNiceness);
 #if !ZORUPA_ADDRESS_SANITIZER
     // AddressSanitizer reserves terabytes of address space for itself; a sanitizer build goes without.
     const rlimit memory{rlim_t(kDecoderMemoryLimit), rlim_t(kDecoderMemoryLimit)};

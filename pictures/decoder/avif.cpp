@@ -12,30 +12,48 @@ struct DecoderDestroy {
     void operator()(avifDecoder* d) const { avifDecoderDestroy(d); }
 };
 
-// irot turns anticlockwise by a quarter per step, then imir exchanges top and bottom (0) or left and right.
-QImage upright(QImage image, const avifImage& avif) {
-    if ((avif.transformFlags & AVIF_TRANSFORM_IROT) && avif.irot.angle != 0) {
-        image = image.transformed(QTransform().rotate(-90.0 * avif.irot.angle));
+// How the file says the picture is to be turned: irot a quarter anticlockwise per step, then imir exchanges
+// top and bottom (0) or left and right (1).
+struct Turn {
+    int quarters = 0;
+    bool mirrored = false;
+    bool leftRight = false;
+};
+
+Turn turnOf(const avifImage& avif) {
+    Turn turn;
+    if (avif.transformFlags & AVIF_TRANSFORM_IROT) {
+        turn.quarters = avif.irot.angle;
     }
     if (avif.transformFlags & AVIF_TRANSFORM_IMIR) {
-        // 0 exchanges top and bottom, 1 left and right; libavif 1.0 renamed the field.
+        turn.mirrored = true;
+        // libavif 1.0 renamed the field.
 #if AVIF_VERSION_MAJOR >= 1
-        const bool leftRight = avif.imir.axis == 1;
+        turn.leftRight = avif.imir.axis == 1;
 #else
-        const bool leftRight = avif.imir.mode == 1;
+        turn.leftRight = avif.imir.mode == 1;
 #endif
+    }
+    return turn;
+}
+
+QImage upright(QImage image, Turn turn) {
+    if (turn.quarters != 0) {
+        image = image.transformed(QTransform().rotate(-90.0 * turn.quarters));
+    }
+    if (turn.mirrored) {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 9, 0)
-        image = image.flipped(leftRight ? Qt::Horizontal : Qt::Vertical);
+        image = image.flipped(turn.leftRight ? Qt::Horizontal : Qt::Vertical);
 #else
-        image = image.mirrored(leftRight, !leftRight);
+        image = image.mirrored(turn.leftRight, !turn.leftRight);
 #endif
     }
     return image;
 }
 } // namespace
 
-std::optional<platform::Picture> decodeAvif(Bytes file) {
-    const std::unique_ptr<avifDecoder, DecoderDestroy> decoder(avifDecoderCreate());
+std::optional<platform::Picture> decodeAvif(Bytes file, int longSide) {
+    std::unique_ptr<avifDecoder, DecoderDestroy> decoder(avifDecoderCreate());
     if (!decoder) {
         return std::nullopt;
     }
@@ -62,13 +80,17 @@ std::optional<platform::Picture> decodeAvif(Bytes file) {
     if (avifImageYUVToRGB(&avif, &rgb) != AVIF_RESULT_OK) {
         return std::nullopt;
     }
-    image = avif.icc.size > 0
-                ? pictures::toSrgb(std::move(image), QByteArray(reinterpret_cast<const char*>(avif.icc.data),
-                                                                qsizetype(avif.icc.size)))
-                : pictures::toSrgb(std::move(image), pictures::Cicp{int(avif.colorPrimaries),
-                                                                    int(avif.transferCharacteristics)});
-    image = upright(std::move(image), avif);
-    const QSize size = image.size();
+    // What the picture needs of the file is taken now, and the decoder and its frames go before the scaling.
+    const QByteArray icc(reinterpret_cast<const char*>(avif.icc.data), qsizetype(avif.icc.size));
+    const pictures::Cicp cicp{int(avif.colorPrimaries), int(avif.transferCharacteristics)};
+    const Turn turn = turnOf(avif);
+    decoder.reset();
+    const QSize decoded = image.size();
+    image = fitted(std::move(image), longSide);
+    image =
+        icc.isEmpty() ? pictures::toSrgb(std::move(image), cicp) : pictures::toSrgb(std::move(image), icc);
+    image = upright(std::move(image), turn);
+    const QSize size = turn.quarters % 2 == 0 ? decoded : decoded.transposed();
     return platform::Picture(std::move(image), platform::extentOfPixels(size));
 }
 

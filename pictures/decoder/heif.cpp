@@ -46,7 +46,7 @@ QImage inSrgb(QImage image, const heif_image_handle* handle) {
 }
 } // namespace
 
-std::optional<platform::Picture> decodeHeif(Bytes file) {
+std::optional<platform::Picture> decodeHeif(Bytes file, int longSide) {
     const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context) {
         return std::nullopt;
@@ -72,7 +72,7 @@ std::optional<platform::Picture> decodeHeif(Bytes file) {
             .code != heif_error_Ok) {
         return std::nullopt;
     }
-    const std::unique_ptr<heif_image, ImageRelease> decoded(rawImage);
+    std::unique_ptr<heif_image, ImageRelease> decoded(rawImage);
     int stride = 0;
     const uint8_t* pixels = heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
     const int w = heif_image_get_width(decoded.get(), heif_channel_interleaved);
@@ -87,7 +87,9 @@ std::optional<platform::Picture> decodeHeif(Bytes file) {
     for (int y = 0; y < h; ++y) {
         std::memcpy(image.scanLine(y), pixels + std::ptrdiff_t(y) * stride, std::size_t(w) * 4);
     }
-    return platform::Picture(inSrgb(std::move(image), handle.get()), platform::extentOfPixels({w, h}));
+    decoded.reset(); // the decoder's copy goes before the scaling makes a third
+    return platform::Picture(inSrgb(fitted(std::move(image), longSide), handle.get()),
+                             platform::extentOfPixels({w, h}));
 }
 
 } // namespace decoder

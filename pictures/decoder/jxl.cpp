@@ -40,7 +40,7 @@ QByteArray targetProfile(JxlDecoder* decoder) {
 }
 } // namespace
 
-std::optional<platform::Picture> decodeJpegXl(Bytes file) {
+std::optional<platform::Picture> decodeJpegXl(Bytes file, int longSide) {
     const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
     const JxlResizableParallelRunnerPtr runner = JxlResizableParallelRunnerMake(nullptr);
     if (!decoder || !runner ||
@@ -85,7 +85,8 @@ std::optional<platform::Picture> decodeJpegXl(Bytes file) {
         }
         case JXL_DEC_FULL_IMAGE: { // the first frame of an animation is the picture
             const QSize size = image.size();
-            return platform::Picture(pictures::toSrgb(std::move(image), icc), platform::extentOfPixels(size));
+            return platform::Picture(pictures::toSrgb(fitted(std::move(image), longSide), icc),
+                                     platform::extentOfPixels(size));
         }
         default: // an error, or a file that ends before its picture does
             return std::nullopt;

@@ -57,6 +57,8 @@ bool looksLikeSvg(Bytes file) {
     return text.find("<svg") != std::string_view::npos;
 }
 
+} // namespace
+
 QImage fitted(QImage image, int longSide) {
     const int side = std::max(image.width(), image.height());
     if (side <= longSide) {
@@ -67,8 +69,6 @@ QImage fitted(QImage image, int longSide) {
                      std::max(1, int(std::lround(image.height() * scale))));
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
-} // namespace
-
 Photo photoKind(Bytes file) {
     if (const Photo iso = isoBrand(file); iso != Photo::None) {
         return iso;
@@ -84,13 +84,13 @@ std::optional<platform::Picture> decodePicture(const QByteArray& file, int longS
     std::optional<platform::Picture> picture;
     switch (photoKind(bytes)) {
     case Photo::Heif:
-        picture = decodeHeif(bytes);
+        picture = decodeHeif(bytes, longSide);
         break;
     case Photo::Avif:
-        picture = decodeAvif(bytes);
+        picture = decodeAvif(bytes, longSide);
         break;
     case Photo::JpegXl:
-        picture = decodeJpegXl(bytes);
+        picture = decodeJpegXl(bytes, longSide);
         break;
     case Photo::Svg:
         return drawSvg(file, longSide);
