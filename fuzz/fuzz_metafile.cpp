@@ -1,4 +1,4 @@
-// libFuzzer harness: any bytes through the metafile helper's decoders (libwmf, libemf2svg and Qt's SVG
+// libFuzzer harness: any bytes through the decoder helper's decoders (libwmf, libemf2svg and Qt's SVG
 // renderer) and through the game's check of the helper's answer.
 #include "decoder/format.h"
 #include "decoder/render.h"

@@ -1,4 +1,4 @@
-// What the game and its metafile helper agree on: how a metafile is recognised and measured from its
+// What the game and its decoder helper agree on: how a metafile is recognised and measured from its
 // header, and the layout of the decoded picture the helper writes back.
 #pragma once
 

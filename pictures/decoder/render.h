@@ -1,4 +1,4 @@
-// The metafile helper's two decoders, each from the whole file in memory to pixels and a natural extent.
+// The decoder helper's metafile decoders, each from the whole file in memory to pixels and a natural extent.
 #pragma once
 
 #include "format.h"

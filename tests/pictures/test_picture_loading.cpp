@@ -1,5 +1,5 @@
 // The picture loader on files of every format, on files that are not pictures or not files at all, on
-// very large and absurd pictures, and the metafile helper when it fails in every way it can.
+// very large and absurd pictures, and the decoder helper when it fails in every way it can.
 #include "decoder/format.h"
 #include "metafiles.h"
 #include "pictures/decoderhelper.h"
@@ -100,7 +100,7 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
     return jpeg.left(2) + segment + body + jpeg.mid(2);
 }
 
-// Replaces the metafile helper with a shell script for the life of this object.
+// Replaces the decoder helper with a shell script for the life of this object.
 class FakeHelper {
 public:
     FakeHelper(const QTemporaryDir& dir, const QString& script) {
