@@ -91,7 +91,7 @@ void UFMain::placeTiles() {
     }
 }
 
-// The tile of a move slides into the empty cell, one frame at each pass of the event loop, and stands there
+// The tile of a move slides into the empty cell, frame by frame from the event loop, and stands there
 // exactly; the game takes the move once the slide has ended, and its finish is announced then.
 void UFMain::myMove(const engine::Move& move, int mySTP) {
     platform::PictureBox* box = Picture1[static_cast<std::size_t>(move.tile)];

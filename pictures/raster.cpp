@@ -103,14 +103,6 @@ QImage readProgressiveAtEighth(QIODevice& device, QSize scaled) {
     return image;
 }
 
-QImage fitWithinDecodedSide(QImage image) {
-    const QSize fitted = boundedSize(image.size(), kMaxDecodedSide);
-    if (fitted == image.size()) {
-        return image;
-    }
-    return image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
 // A phone stores its photos as the sensor saw them and says in the EXIF orientation how to turn them;
 // the picture's extent is that of the upright picture.
 QSize uprightSize(QSize stored, QImageIOHandler::Transformations transformation) {
@@ -211,6 +203,14 @@ Picture loadGifOnLargeScreen(QIODevice& device, int neededLongSide) {
 }
 } // namespace
 
+QImage fitted(QImage image, int longSide) {
+    const QSize size = boundedSize(image.size(), longSide);
+    if (size == image.size()) {
+        return image;
+    }
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArray& format) {
     allowWholeDecodes();
     // A file's name says nothing to trust: its content decides, either as sniffed by the caller or, when
@@ -243,7 +243,7 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
         return {};
     }
     const QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
-    image = toSrgb(fitWithinDecodedSide(std::move(image)));
+    image = toSrgb(fitted(std::move(image), kMaxDecodedSide));
     // In place where the formats allow (RGB32 does): a copy of a large picture costs its page faults.
     return {std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied),
             extentOfPixels(extentPixels)};

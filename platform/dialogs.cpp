@@ -72,9 +72,9 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
     QObject::connect(box, &QDialog::finished, box, [owner, yesNo, then = std::move(then)](int result) {
         owner.takeBackActivation();
         if (then && owner.stillThere()) {
-            then(yesNo && result != QMessageBox::Yes ? MessageAnswer::No
-                 : yesNo                             ? MessageAnswer::Yes
-                                                     : MessageAnswer::Ok);
+            then(!yesNo                       ? MessageAnswer::Ok
+                 : result == QMessageBox::Yes ? MessageAnswer::Yes
+                                              : MessageAnswer::No);
         }
     });
     box->show();

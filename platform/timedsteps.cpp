@@ -42,12 +42,8 @@ void TimedSteps::next() {
 }
 
 void TimedSteps::finishNow() {
-    m_timer.stop();
-    m_running = false;
-    m_steps = m_done;
     auto finished = std::move(m_finished);
-    m_finished = {};
-    m_step = {};
+    stop();
     if (finished) {
         finished();
     }

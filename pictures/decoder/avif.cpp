@@ -1,6 +1,7 @@
 // AVIF through libavif with the dav1d decoder, turned and mirrored as its file says.
 #include "colour.h"
 #include "photos.h"
+#include "raster.h"
 
 #include <avif/avif.h>
 #include <memory>
@@ -86,7 +87,7 @@ std::optional<platform::Picture> decodeAvif(Bytes file, int longSide) {
     const Turn turn = turnOf(avif);
     decoder.reset();
     const QSize decoded = image.size();
-    image = fitted(std::move(image), longSide);
+    image = pictures::fitted(std::move(image), longSide);
     image =
         icc.isEmpty() ? pictures::toSrgb(std::move(image), cicp) : pictures::toSrgb(std::move(image), icc);
     image = upright(std::move(image), turn);

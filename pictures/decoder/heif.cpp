@@ -2,6 +2,7 @@
 // picture as its file says.
 #include "colour.h"
 #include "photos.h"
+#include "raster.h"
 
 #include <cstring>
 #include <libheif/heif.h>
@@ -88,7 +89,7 @@ std::optional<platform::Picture> decodeHeif(Bytes file, int longSide) {
         std::memcpy(image.scanLine(y), pixels + std::ptrdiff_t(y) * stride, std::size_t(w) * 4);
     }
     decoded.reset(); // the decoder's copy goes before the scaling makes a third
-    return platform::Picture(inSrgb(fitted(std::move(image), longSide), handle.get()),
+    return platform::Picture(inSrgb(pictures::fitted(std::move(image), longSide), handle.get()),
                              platform::extentOfPixels({w, h}));
 }
 

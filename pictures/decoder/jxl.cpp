@@ -1,6 +1,7 @@
 // JPEG XL through libjxl on two threads; the decoder itself turns the picture as its header says.
 #include "colour.h"
 #include "photos.h"
+#include "raster.h"
 
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
@@ -85,7 +86,7 @@ std::optional<platform::Picture> decodeJpegXl(Bytes file, int longSide) {
         }
         case JXL_DEC_FULL_IMAGE: { // the first frame of an animation is the picture
             const QSize size = image.size();
-            return platform::Picture(pictures::toSrgb(fitted(std::move(image), longSide), icc),
+            return platform::Picture(pictures::toSrgb(pictures::fitted(std::move(image), longSide), icc),
                                      platform::extentOfPixels(size));
         }
         default: // an error, or a file that ends before its picture does

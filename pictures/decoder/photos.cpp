@@ -59,16 +59,6 @@ bool looksLikeSvg(Bytes file) {
 
 } // namespace
 
-QImage fitted(QImage image, int longSide) {
-    const int side = std::max(image.width(), image.height());
-    if (side <= longSide) {
-        return image;
-    }
-    const double scale = double(longSide) / side;
-    const QSize size(std::max(1, int(std::lround(image.width() * scale))),
-                     std::max(1, int(std::lround(image.height() * scale))));
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
 Photo photoKind(Bytes file) {
     if (const Photo iso = isoBrand(file); iso != Photo::None) {
         return iso;
@@ -108,7 +98,8 @@ std::optional<platform::Picture> decodePicture(const QByteArray& file, int longS
     if (!picture || picture->isEmpty()) {
         return std::nullopt;
     }
-    return platform::Picture(fitted(picture->image(), longSide), QSizeF(picture->width(), picture->height()));
+    return platform::Picture(pictures::fitted(picture->image(), longSide),
+                             QSizeF(picture->width(), picture->height()));
 }
 
 } // namespace decoder

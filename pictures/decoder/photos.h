@@ -17,16 +17,13 @@ enum class Photo { None, Heif, Avif, JpegXl, Svg };
 Photo photoKind(Bytes file);
 
 // Each is empty for a file it cannot decode whole, or one claiming more than platform::kMaxSourcePixels.
-// The pixels come at no more than longSide on their long side; the extent is the original's.
+// The pixels come at no more than longSide on their long side, scaled before their colours are converted (a
+// phone photo has twenty times the pixels the game shows); the extent is the original's.
 std::optional<platform::Picture> decodeHeif(Bytes file, int longSide);   // HEIC and other HEIF: libheif
 std::optional<platform::Picture> decodeAvif(Bytes file, int longSide);   // libavif
 std::optional<platform::Picture> decodeJpegXl(Bytes file, int longSide); // libjxl
 // SVG is drawn, not decoded: at the long side asked for, its extent from its width and height.
 std::optional<platform::Picture> drawSvg(const QByteArray& file, int longSide);
-
-// The image scaled down, smoothly, to no more than longSide on its long side. Colours are converted after
-// this: a phone photo has twenty times the pixels the game shows.
-QImage fitted(QImage image, int longSide);
 
 // Any picture other than a metafile, at no more than longSide on its long side: the readers above, else
 // whichever of Qt's image plugins reads it.
