@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +48,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
+PictureLoader defaultLoader() {
+    return [](const QString& path, int neededLongSide) {
+        return QtConcurrent::run(
+            [path, neededLongSide] { return pictures::loadPicture(path, neededLongSide); });
+    };
+}
+
 void fillBackground(QWidget* widget, QColor colour) {
     QPalette pal = widget->palette();
     pal.setColor(QPalette::Window, colour);
@@ -62,7 +70,9 @@ UFMain::UFMain(ranking::Module1& ranking, Services services)
                                                    : std::make_unique<platform::ClockSeededSource>()),
       m_clock(services.clock ? std::move(services.clock) : std::make_unique<platform::SystemClock>()),
       m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
-      m_slideDuration(services.slideDuration) {
+      m_loadPicture(services.loadPicture ? std::move(services.loadPicture) : defaultLoader()),
+      m_slideDuration(services.slideDuration), m_slide(std::make_unique<platform::TimedSteps>(*m_clock)),
+      m_busyPointer(m_clock->makeAlarm()) {
     // The built-in photo decodes on a second core while the controls are made: the first frame needs both.
     QFuture<platform::Picture> builtin =
         QtConcurrent::run([side = pictures::neededLongSide(devicePixelRatioF())] {
@@ -99,7 +109,6 @@ void UFMain::createControls() {
     Command4 = makeButton(form, "Command4", QStringLiteral("ランキング"), {6720, 4560, 1215, 375});
     Command3 = makeButton(form, "Command3", QStringLiteral("終了"), {6720, 5640, 1215, 375});
 
-    m_slide = new platform::TimedSteps(this);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
@@ -330,10 +339,27 @@ void UFMain::M02_Click() {
 }
 
 void UFMain::closeEvent(QCloseEvent* event) {
-    // A slide under way ends at once, so that the board is whole.
-    myClosed = true;
-    m_slide->finishNow();
+    shutDown();
+    event->accept();
+}
+
+// Closing ends everything under way here, at once: the slide (the board has its move already), the picture
+// load (its result is dropped), the commands still waiting, the clock. Nothing runs after it but an open
+// dialog's answer, which the window then drops.
+void UFMain::shutDown() {
+    m_phase = Phase::Closed;
+    m_pending.clear();
+    if (m_slide->running()) {
+        m_slide->stop();
+        placeTiles(); // the board has the move already: the tile stands where it leads
+    }
+    m_busyPointer->cancel();
+    if (m_loading) {
+        m_loading->disconnect(this);
+        m_loading->deleteLater(); // the decode ends on its worker, unread
+        m_loading = nullptr;
+    }
+    unsetCursor();
     m_game.stop();
     Timer1->stop();
-    event->accept();
 }

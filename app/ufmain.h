@@ -6,10 +6,11 @@
 #include "platform/picture.h"
 #include "platform/services.h"
 
+#include <QFuture>
 #include <QMainWindow>
-#include <QPointer>
 #include <array>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@ class QLabel;
 class QMimeData;
 class QPushButton;
 class QTimer;
+template <typename T> class QFutureWatcher;
 
 namespace platform {
 class PictureBox;
@@ -36,11 +38,17 @@ struct Placement;
 class FormSurface;
 class KeySink;
 
+// Decodes a picture file at no more than a long side, away from the window's thread; the future holds an
+// empty picture when the file cannot be shown.
+using PictureLoader = std::function<QFuture<platform::Picture>(const QString& path, int neededLongSide)>;
+
 // What the main window takes from outside; anything left empty gets the real service.
 struct UFMainServices {
     std::unique_ptr<platform::UniformSource> random;
+    // Paces everything timed in the window: slides, list slides, the busy pointer.
     std::unique_ptr<platform::Clock> clock;
     std::unique_ptr<platform::SoundPlayer> sound;
+    PictureLoader loadPicture;
     // How long a player's slide takes; tests shorten it to play whole games quickly.
     std::chrono::milliseconds slideDuration{160};
 };
@@ -54,12 +62,20 @@ public:
     explicit UFMain(ranking::Module1& ranking, Services services = {});
     ~UFMain() override;
 
+    // What the window is doing; it decides what the player's input and the commands do.
+    enum class Phase {
+        Idle,    // waiting for the player: input counts, commands run at once
+        Sliding, // a tile slides: input is dropped, commands wait
+        Loading, // a picture decodes: input is dropped, commands wait
+        Dialog,  // a dialog of this window is open: commands wait until it has closed
+        Closed,  // the window has closed: nothing runs any more
+    };
+
     // Read-only views for tests and the benchmark program.
     const engine::Board& board() const { return m_game.board(); }
     bool isPlaying() const { return m_game.playing(); }
-    bool isBusy() const { return m_game.busy(); }
+    Phase phase() const { return m_phase; }
     const platform::Picture& currentPicture() const { return Picture0; }
-    int lastSlideFrames() const { return m_lastSlideFrames; } // frames the last slide showed
     platform::PictureBox* tile(int index) const { return Picture1[static_cast<std::size_t>(index)]; }
     // Replaces the held picture without painting, as if the window had been built with it.
     void setCurrentPicture(platform::Picture picture) { Picture0 = std::move(picture); }
@@ -87,8 +103,9 @@ public:
 
     // The window's own routines.
     void myShokika();
-    // Starts the slide of a player's move; the game takes the move when the slide has ended.
-    void myMove(const engine::Move& move, int mySTP);
+    // Slides the tile of a move the board has already taken from where it stands into the empty cell, then
+    // runs then().
+    void myMove(const engine::Move& move, int mySTP, std::function<void()> then);
     void myPic();
     ranking::Placement myJunni(const engine::Finish& finish);
 
@@ -107,35 +124,51 @@ private:
     // The one path of a click and a key: the game's answer, the slide, and the finish it reports. True when
     // the input was taken now.
     bool playerInput(const engine::Input& input);
+    // An input has had its effect: the finish it brought is announced, or the window is idle again.
     void finishInput(const std::optional<engine::Finish>& finish);
     void announceFinish(const engine::Finish& finish);
     void loadDroppedPicture(const std::optional<QString>& path);
     // Decodes a picture into the holder and then runs then(), or reports that it cannot be shown and runs
-    // then() once the message is answered.
+    // then() once the message is answered; the window is idle again after then().
     void takePicture(const QString& path, std::function<void()> then);
     void showUnreadablePicture(std::function<void()> then);
     void handOverToRanking(const engine::Finish& finish);
     void clearRanking();
-    // Commands that would rewrite the board run only between moves; during one they wait for its end.
+
+    // The commands (Start, choosing a picture, a drop, the ranking window, clearing) run one after another,
+    // in the order given: each waits until the window is idle, so behind a slide, a load or an open dialog.
     void runInTurn(std::function<void()> command);
-    void runPending();
+    void becomeIdle();
+    // What follows a dialog's answer, dropped when the window has closed meanwhile.
+    template <typename Then> auto afterDialog(Then then) {
+        return [this, then](auto&&... answer) {
+            if (m_phase != Phase::Closed) {
+                then(std::forward<decltype(answer)>(answer)...);
+            }
+        };
+    }
+    void shutDown();
     std::vector<platform::PictureBox*> tileSpan(int count) const;
     // Label1's caption for a clock text "mm:ss".
     static QString clockCaption(const std::string& shown);
 
     ranking::Module1& m_ranking;
     std::unique_ptr<platform::UniformSource> m_random;
-    std::unique_ptr<platform::Clock> m_clock;
+    // Shared with the name entry, which asks for the date when its OK is pressed, maybe after this window.
+    std::shared_ptr<platform::Clock> m_clock;
     std::unique_ptr<platform::SoundPlayer> m_sound;
+    PictureLoader m_loadPicture;
 
     // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing
-    // (myPlaying), a player's move under way (myBusy), its start time and clock.
+    // (myPlaying), its start time and clock.
     engine::Game m_game;
-    bool myClosed = false; // the window was closed: a picture decoding meanwhile is not shown
+    // The window's own state: what it is doing (myBusy is Phase::Sliding) and the commands waiting for it.
+    Phase m_phase = Phase::Idle;
+    std::deque<std::function<void()>> m_pending;
     std::chrono::milliseconds m_slideDuration;
-    platform::TimedSteps* m_slide = nullptr;
-    int m_lastSlideFrames = 0;
-    std::vector<std::function<void()>> m_pending;
+    std::unique_ptr<platform::TimedSteps> m_slide;
+    std::unique_ptr<platform::Alarm> m_busyPointer;
+    QFutureWatcher<platform::Picture>* m_loading = nullptr;
 
     // Controls, in creation order.
     FormSurface* m_surface = nullptr;

@@ -13,18 +13,20 @@
 #include <QComboBox>
 #include <QLabel>
 
+// A command joins the queue behind those already waiting, and the queue runs while the window is idle: a
+// command that opens a dialog or starts a load leaves the window busy, and the ones behind it wait for that.
 void UFMain::runInTurn(std::function<void()> command) {
-    if (m_game.turn() == engine::Turn::Now) {
-        command();
-    } else {
-        m_pending.push_back(std::move(command));
+    m_pending.push_back(std::move(command));
+    if (m_phase == Phase::Idle && m_pending.size() == 1) {
+        becomeIdle();
     }
 }
 
-void UFMain::runPending() {
-    while (!m_pending.empty() && !m_game.busy()) {
+void UFMain::becomeIdle() {
+    m_phase = Phase::Idle;
+    while (m_phase == Phase::Idle && !m_pending.empty()) {
         auto command = std::move(m_pending.front());
-        m_pending.erase(m_pending.begin());
+        m_pending.pop_front();
         command();
     }
 }
@@ -91,9 +93,9 @@ void UFMain::placeTiles() {
     }
 }
 
-// The tile of a move slides into the empty cell, frame by frame from the event loop, and stands there
-// exactly; the game takes the move once the slide has ended, and its finish is announced then.
-void UFMain::myMove(const engine::Move& move, int mySTP) {
+// The tile of a move slides from where it stands into the empty cell, frame by frame from the event loop,
+// and stands there exactly; the sound follows, then whatever the move brought.
+void UFMain::myMove(const engine::Move& move, int mySTP, std::function<void()> then) {
     platform::PictureBox* box = Picture1[static_cast<std::size_t>(move.tile)];
     const bool vertical = engine::ruleOf(move.direction)->vertical;
     const engine::Slide slide = engine::slideOf(move.direction, vertical ? box->topTwips() : box->leftTwips(),
@@ -101,31 +103,29 @@ void UFMain::myMove(const engine::Move& move, int mySTP) {
     auto place = [box, vertical](int value) {
         vertical ? box->setTopTwips(value) : box->setLeftTwips(value);
     };
-    m_lastSlideFrames = 0;
+    m_phase = Phase::Sliding;
     m_slide->start(
         static_cast<int>(slide.frames.size()), m_slideDuration,
-        [this, place, frames = slide.frames](int i) {
-            place(frames[static_cast<std::size_t>(i)]);
-            ++m_lastSlideFrames;
-        },
-        [this, place, end = slide.end, move] {
+        [place, frames = slide.frames](int i) { place(frames[static_cast<std::size_t>(i)]); },
+        [this, place, end = slide.end, then = std::move(then)] {
             place(end);
-            const std::optional<engine::Finish> finish = m_game.moved(move, m_clock->steady());
-            if (myClosed) {
-                return; // the board is whole; a window that is closing announces nothing
-            }
             m_sound->play(platform::moveSoundPath());
-            finishInput(finish);
+            then();
         });
 }
 
+// Clicks and keys count only while the window is idle: one that comes during a slide, a load or a dialog is
+// dropped, not queued.
 bool UFMain::playerInput(const engine::Input& input) {
+    if (m_phase != Phase::Idle) {
+        return false;
+    }
     const engine::Answer answer = m_game.input(input, m_clock->steady());
     switch (answer.kind) {
     case engine::Answer::Kind::NotNow:
-        return false; // no game, or a move or a picture load under way: dropped, not queued
+        return false;
     case engine::Answer::Kind::Move:
-        myMove(answer.move, m_game.playerStep());
+        myMove(answer.move, m_game.playerStep(), [this, finish = answer.finish] { finishInput(finish); });
         break;
     case engine::Answer::Kind::NoEffect:
         finishInput(answer.finish);
@@ -134,13 +134,11 @@ bool UFMain::playerInput(const engine::Input& input) {
     return true;
 }
 
-// An input has had its effect: the finish it brought is announced, and the commands that waited run, after
-// the announcement has been answered.
 void UFMain::finishInput(const std::optional<engine::Finish>& finish) {
     if (finish) {
         announceFinish(*finish);
     } else {
-        runPending();
+        becomeIdle();
     }
 }
 
@@ -158,13 +156,14 @@ void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
 // offered to the ranking.
 void UFMain::announceFinish(const engine::Finish& finish) {
     Picture1[static_cast<std::size_t>(m_game.missingTile())]->setVisible(true);
+    m_phase = Phase::Dialog;
     platform::messageBox(this,
                          {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
                           platform::MessageIcon::Information, platform::MessageButtons::Ok},
-                         [this, finish](platform::MessageAnswer) {
+                         afterDialog([this, finish](platform::MessageAnswer) {
                              handOverToRanking(finish);
-                             runPending();
-                         });
+                             becomeIdle();
+                         }));
 }
 
 void UFMain::Timer1_Timer() {

@@ -22,9 +22,8 @@ void UFMain::handOverToRanking(const engine::Finish& finish) {
     ranking::UFRankInput::Entry entry{finish.size,
                                       QString::fromStdString(finish.time.value_or(std::string())),
                                       placed ? placement.place : ranking::kNoPlace};
-    // The dialog asks for the date only at OK, when this window may already be gone.
-    QPointer<UFMain> owner(this);
-    auto today = [owner] { return owner ? owner->m_clock->today() : QDate::currentDate(); };
+    // The dialog asks for the date only at OK, when this window may already be gone: it shares the clock.
+    auto today = [clock = m_clock] { return clock->today(); };
     // Owned by itself: it has no parent so that it outlives this window, and deletes itself when closed.
     auto* dialog = new ranking::UFRankInput(std::move(entry), placement.shown, m_ranking, std::move(today));
     dialog->showOver(this);

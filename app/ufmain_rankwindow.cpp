@@ -8,36 +8,44 @@
 void UFMain::Command4_Click() {
     // A modal window opened in the middle of a tile slide would hide the tile's last frames until it closed.
     runInTurn([this] {
-        auto* window = new ranking::UFRank(m_ranking, *m_sound, this);
+        m_phase = Phase::Dialog;
+        auto* window = new ranking::UFRank(m_ranking, *m_sound, *m_clock, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setWindowModality(Qt::ApplicationModal);
-        connect(window, &QDialog::finished, this, [this, owner = platform::DialogOwner(this)] {
-            owner.takeBackActivation();
-            if (owner.stillThere()) {
-                Text1->setFocus();
-            }
-        });
+        connect(window, &QDialog::finished, this, afterDialog([this](int) {
+                    platform::takeBackActivation(this);
+                    Text1->setFocus();
+                    becomeIdle();
+                }));
         window->show();
     });
 }
 
 void UFMain::MR0_Click() {
     runInTurn([this] {
+        m_phase = Phase::Dialog;
         platform::messageBox(this,
                              {QStringLiteral("本当にクリアして良いですか？"), QStringLiteral("削除確認"),
                               platform::MessageIcon::Question, platform::MessageButtons::YesNo},
-                             [this](platform::MessageAnswer answer) {
+                             afterDialog([this](platform::MessageAnswer answer) {
                                  if (answer == platform::MessageAnswer::Yes) {
                                      clearRanking();
+                                 } else {
+                                     becomeIdle();
                                  }
-                             });
+                             }));
     });
 }
 
+// A clearing that could not be written is told, and the window waits for that message too.
 void UFMain::clearRanking() {
     const ranking::WriteResult written = m_ranking.myRankInit();
-    if (!written.ok) {
-        platform::messageBox(this, {written.error, ranking::writeFailureTitle(), platform::MessageIcon::Stop,
-                                    platform::MessageButtons::Ok});
+    if (written.ok) {
+        becomeIdle();
+        return;
     }
+    platform::messageBox(this,
+                         {written.error, ranking::writeFailureTitle(), platform::MessageIcon::Stop,
+                          platform::MessageButtons::Ok},
+                         afterDialog([this](platform::MessageAnswer) { becomeIdle(); }));
 }

@@ -37,14 +37,10 @@ std::vector<int> Game::start(int n, const UniformDraw& draw, std::chrono::millis
     m_board.myBlankX = static_cast<std::int16_t>(n - 1);
     m_board.myBlankY = static_cast<std::int16_t>(n - 1);
     std::vector<int> moves = shuffleMoves(m_board, draw);
-    begin(now);
-    return moves;
-}
-
-void Game::begin(std::chrono::milliseconds now) {
     m_startTime = now;
     m_shownSeconds.reset();
     m_playing = true;
+    return moves;
 }
 
 Layout homeLayout(int n, int pitch) {
@@ -60,37 +56,26 @@ Layout Game::layout() const {
     return homeLayout(m_board.myGridN, m_board.myTileSize);
 }
 
-std::optional<Move> Game::moveFor(int direction) const {
-    if (isRefused(m_board, direction)) {
-        return std::nullopt;
-    }
-    const Cell from = movingCell(m_board, direction);
-    return Move{direction, m_board.myBoard[from.x][from.y], from, Cell{m_board.myBlankX, m_board.myBlankY}};
-}
-
 int Game::directionFor(const Input& input) const {
     return input.kind == Input::Kind::Tile ? clickToDirection(m_board, input.tile)
                                            : directionOfKey(input.keyCode);
 }
 
 Answer Game::input(const Input& input, std::chrono::milliseconds now) {
-    // Clicks and keys move tiles only in a running game and never in the middle of another move: one that
-    // arrives meanwhile is dropped, not queued.
-    if (!m_playing || busy()) {
+    // Clicks and keys move tiles only in a running game; the window drops those that arrive while it shows a
+    // move, so none is ever queued.
+    if (!m_playing) {
         return {};
     }
-    if (const std::optional<Move> move = moveFor(directionFor(input))) {
-        m_moving = true;
-        return {Answer::Kind::Move, *move, std::nullopt};
+    const int direction = directionFor(input);
+    if (isRefused(m_board, direction)) {
+        // An input that moves nothing still runs the solved test: a shuffle that ended solved ends here.
+        return {Answer::Kind::NoEffect, {}, finishIfSolved(now)};
     }
-    // An input that moves nothing still runs the solved test: a shuffle that ended solved is announced here.
-    return {Answer::Kind::NoEffect, {}, finishIfSolved(now)};
-}
-
-std::optional<Finish> Game::moved(const Move& move, std::chrono::milliseconds now) {
-    applyMove(m_board, move.direction);
-    m_moving = false;
-    return finishIfSolved(now);
+    const Cell from = movingCell(m_board, direction);
+    const Move move{direction, m_board.myBoard[from.x][from.y]};
+    applyMove(m_board, direction);
+    return {Answer::Kind::Move, move, finishIfSolved(now)};
 }
 
 int Game::playerStep() const {

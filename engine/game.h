@@ -1,7 +1,8 @@
 // The game between the board rules and the window, as a puzzle's middle layer: the player's input goes in and
-// a move, "no effect" or "not now" comes out; the move the window has animated goes back in, and the game
-// itself reports the finish. It also keeps the phase (shuffling, playing, a move or a picture load under
-// way), the clock and the order in which window commands may run.
+// a move, "no effect" or "not now" comes out. A move is the board's at once; the window only animates the
+// tile from where it stood to where the board now has it. The game keeps the board, whether it is playing,
+// and the clock; what the window is doing meanwhile (a slide, a picture load, a dialog) is the window's own
+// affair.
 #pragma once
 
 #include "board.h"
@@ -17,12 +18,10 @@ namespace engine {
 // Uniform values in [0, 1); the game draws from it only while it starts.
 using UniformDraw = std::function<double()>;
 
-// One tile leaving its cell for the empty one. The board still shows the tile in `from` until it is applied.
+// One tile leaving its cell for the empty one, by direction code.
 struct Move {
     int direction = kNone;
     int tile = 0;
-    Cell from;
-    Cell to;
 };
 
 // Where every tile box of a game stands when it is home: places[k] for tile k, k = 0 .. N·N-1.
@@ -61,54 +60,32 @@ struct Finish {
 
 struct Answer {
     enum class Kind {
-        Move,     // this move is now under way: animate it, then hand it to Game::moved
+        Move,     // the board has taken this move: animate it
         NoEffect, // nothing moves (a refused direction, a tile away from the gap); the solved test has run
-        NotNow,   // no game, or a move or a picture load under way: the input is dropped
+        NotNow,   // no game runs: the input is dropped
     };
     Kind kind = Kind::NotNow;
     Move move;                    // Kind::Move
-    std::optional<Finish> finish; // Kind::NoEffect on a solved board: the game has just ended
-};
-
-// When a window command that rewrites what a move relies on may run.
-enum class Turn {
-    Now,   // nothing runs: go ahead
-    Later, // a move or a picture load runs: wait until it has ended
+    std::optional<Finish> finish; // the solved test found the board whole: the game has just ended
 };
 
 class Game {
 public:
-    Game() = default;
-    // A game standing at this board, for tests: boards written as text.
-    explicit Game(Board board) : m_board(board) {}
-
     // A new game: fixes N and the tile pitch, lays the tiles out home with the empty cell bottom-right,
     // shuffles them as drawn, and starts the clock at now. Returns the shuffle's codes in order.
     std::vector<int> start(int n, const UniformDraw& draw, std::chrono::milliseconds now);
-    // The move that code d makes on the board as it stands, if the board allows it.
-    std::optional<Move> moveFor(int direction) const;
-    // A game standing as it is from now on: the clock starts at now and the player's input counts.
-    void begin(std::chrono::milliseconds now);
     // A picture chosen in the dialog ends the game without finishing it.
     void stop() { m_playing = false; }
 
-    // The one entry for the player's input. A move it answers is under way until moved() is called with it.
+    // The one entry for the player's input: the move it makes is applied at once, and the solved test runs
+    // on the board as it now stands (a board it finds whole ends the game at now).
     Answer input(const Input& input, std::chrono::milliseconds now);
-    // The move's slide has ended: the board takes it, and a board it solves ends the game at now.
-    std::optional<Finish> moved(const Move& move, std::chrono::milliseconds now);
-
-    // A picture decodes: the player's input waits for nothing meanwhile, it is dropped.
-    void setLoadingPicture(bool loading) { m_loadingPicture = loading; }
-    // When a window command may run.
-    Turn turn() const { return busy() ? Turn::Later : Turn::Now; }
 
     const Board& board() const { return m_board; }
     int gridSize() const { return m_board.myGridN; }
     int missingTile() const { return m_board.myGridN * m_board.myGridN - 1; }
     Layout layout() const;
     bool playing() const { return m_playing; }
-    // A move or a picture load runs: window commands wait, the player's input is dropped.
-    bool busy() const { return m_moving || m_loadingPicture; }
     // The step of a player's slide in twips.
     int playerStep() const;
 
@@ -122,8 +99,6 @@ private:
 
     Board m_board;
     bool m_playing = false;
-    bool m_moving = false;
-    bool m_loadingPicture = false;
     std::chrono::milliseconds m_startTime{0};
     std::optional<std::int64_t> m_shownSeconds; // what the clock last showed of this game
 };

@@ -37,24 +37,16 @@ void setFileDialogHook(FileDialogHook hook) {
     fileDialogHook() = std::move(hook);
 }
 
-DialogOwner::DialogOwner(QWidget* parent)
-    : m_parent(parent), m_wasShown(parent && parent->window()->isVisible()) {}
-
-bool DialogOwner::stillThere() const {
-    return !m_parent.isNull() && (!m_wasShown || m_parent->window()->isVisible());
-}
-
-void DialogOwner::takeBackActivation() const {
-    if (m_wasShown && stillThere()) {
-        m_parent->window()->activateWindow();
+void takeBackActivation(QWidget* window) {
+    if (window && window->isVisible()) {
+        window->window()->activateWindow();
     }
 }
 
 void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then) {
-    const DialogOwner owner(parent);
     if (messageHook()) {
         const MessageAnswer answer = messageHook()(request);
-        if (then && owner.stillThere()) {
+        if (then) {
             then(answer);
         }
         return;
@@ -69,9 +61,9 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
     if (yesNo) {
         box->setEscapeButton(QMessageBox::No);
     }
-    QObject::connect(box, &QDialog::finished, box, [owner, yesNo, then = std::move(then)](int result) {
-        owner.takeBackActivation();
-        if (then && owner.stillThere()) {
+    QObject::connect(box, &QDialog::finished, box, [parent, yesNo, then = std::move(then)](int result) {
+        takeBackActivation(parent);
+        if (then) {
             then(!yesNo                       ? MessageAnswer::Ok
                  : result == QMessageBox::Yes ? MessageAnswer::Yes
                                               : MessageAnswer::No);
@@ -81,21 +73,17 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
 }
 
 void openFileDialog(QWidget* parent, const QString& filter, FileThen then) {
-    const DialogOwner owner(parent);
     if (fileDialogHook()) {
-        const std::optional<QString> chosen = fileDialogHook()(filter);
-        if (chosen && owner.stillThere()) {
-            then(*chosen);
-        }
+        then(fileDialogHook()(filter));
         return;
     }
     QFileDialog* dialog = makeOpenFileDialog(parent, filter);
-    QObject::connect(dialog, &QDialog::finished, dialog, [owner, dialog, then = std::move(then)](int result) {
-        owner.takeBackActivation();
-        if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty() && owner.stillThere()) {
-            then(dialog->selectedFiles().first());
-        }
-    });
+    QObject::connect(
+        dialog, &QDialog::finished, dialog, [parent, dialog, then = std::move(then)](int result) {
+            takeBackActivation(parent);
+            const bool chosen = result == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+            then(chosen ? std::optional(dialog->selectedFiles().first()) : std::nullopt);
+        });
     dialog->show();
 }
 

@@ -22,33 +22,22 @@ struct MessageRequest {
 };
 
 // The dialogs are modal over the whole program, but nothing waits for them: each call returns at once, and
-// what follows the answer is handed over as a function. It runs once the player has answered, and never
-// after parent has been deleted, nor after a shown parent has been closed meanwhile.
+// what follows the answer is handed over as a function. It runs once the player has answered; a dialog
+// belongs to its parent, so a parent deleted meanwhile takes the dialog and its answer with it.
 
 // A message box over parent; then receives the button pressed (closing a Yes/No box counts as No).
 using MessageThen = std::function<void(MessageAnswer)>;
 void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then = {});
 
 // The open-file dialog. The filter is given as "description|patterns|description|patterns…", patterns
-// separated by ";"; they match file names whatever their letter case. then receives the file chosen, and
-// does not run when the player cancels.
-using FileThen = std::function<void(const QString&)>;
+// separated by ";"; they match file names whatever their letter case. then receives the file chosen, or
+// nothing when the player cancels.
+using FileThen = std::function<void(const std::optional<QString>&)>;
 void openFileDialog(QWidget* parent, const QString& filter, FileThen then);
 
-// Whether a dialog's answer may still be acted on: its parent is there, and was not closed since the
-// dialog opened.
-class DialogOwner {
-public:
-    explicit DialogOwner(QWidget* parent);
-    bool stillThere() const;
-    // Gives the keyboard back to the parent's window once its dialog has closed: not every window manager
-    // hands the activation back to the window beneath a closed dialog.
-    void takeBackActivation() const;
-
-private:
-    QPointer<QWidget> m_parent;
-    bool m_wasShown;
-};
+// Gives the keyboard back to window once a dialog over it has closed: not every window manager hands the
+// activation back to the window beneath a closed dialog. A window not shown is left alone.
+void takeBackActivation(QWidget* window);
 
 using MessageHook = std::function<MessageAnswer(const MessageRequest&)>;
 using FileDialogHook = std::function<std::optional<QString>(const QString& filter)>;

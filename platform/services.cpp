@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QTimer>
 
 namespace platform {
 
@@ -23,6 +24,41 @@ std::chrono::milliseconds SystemClock::steady() const {
 
 QDate SystemClock::today() const {
     return QDate::currentDate();
+}
+
+namespace {
+class EventLoopAlarm : public Alarm {
+public:
+    explicit EventLoopAlarm(const SystemClock& clock) : m_clock(clock) {
+        // A coarse timer may fire up to 5 % late, which over a 160 ms slide shows as a slower slide.
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto wake = std::move(m_wake); // the wake-up may set the next one
+            m_wake = {};
+            if (wake) {
+                wake();
+            }
+        });
+    }
+    void wakeAt(std::chrono::milliseconds due, std::function<void()> wake) override {
+        m_wake = std::move(wake);
+        m_timer.start(std::max(std::chrono::milliseconds(0), due - m_clock.steady()));
+    }
+    void cancel() override {
+        m_timer.stop();
+        m_wake = {};
+    }
+
+private:
+    const SystemClock& m_clock;
+    QTimer m_timer;
+    std::function<void()> m_wake;
+};
+} // namespace
+
+std::unique_ptr<Alarm> SystemClock::makeAlarm() const {
+    return std::make_unique<EventLoopAlarm>(*this);
 }
 
 QString programFolder() {

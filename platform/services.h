@@ -6,6 +6,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -30,6 +31,17 @@ private:
     std::uniform_real_distribution<double> m_uniform{0.0, 1.0};
 };
 
+// Wakes a function once its clock has reached a moment. Everything timed in a window (a slide's frames, the
+// busy pointer) waits on one of these, so that whoever owns the clock owns the time: the event loop's precise
+// timer for the system clock, the test's own hand for a clock it moves.
+class Alarm {
+public:
+    virtual ~Alarm() = default;
+    // Replaces the wake-up set before; wake runs from the event loop, never inside this call.
+    virtual void wakeAt(std::chrono::milliseconds due, std::function<void()> wake) = 0;
+    virtual void cancel() = 0;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -37,12 +49,15 @@ public:
     // changes.
     virtual std::chrono::milliseconds steady() const = 0;
     virtual QDate today() const = 0;
+    // An alarm on this clock, owned by the caller; it must not outlive the clock.
+    virtual std::unique_ptr<Alarm> makeAlarm() const = 0;
 };
 
 class SystemClock : public Clock {
 public:
     std::chrono::milliseconds steady() const override;
     QDate today() const override;
+    std::unique_ptr<Alarm> makeAlarm() const override;
 };
 
 class SoundPlayer {

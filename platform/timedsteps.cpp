@@ -2,12 +2,7 @@
 
 namespace platform {
 
-TimedSteps::TimedSteps(QObject* parent) : QObject(parent) {
-    // A coarse timer may fire up to 5 % late, which over a 160 ms run shows as a slower slide.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &TimedSteps::next);
-}
+TimedSteps::TimedSteps(const Clock& clock) : m_clock(clock), m_alarm(clock.makeAlarm()) {}
 
 void TimedSteps::start(int steps, std::chrono::milliseconds total, std::function<void(int)> step,
                        std::function<void()> done) {
@@ -17,40 +12,37 @@ void TimedSteps::start(int steps, std::chrono::milliseconds total, std::function
     m_step = std::move(step);
     m_finished = std::move(done);
     m_running = true;
-    m_clock.start();
-    m_timer.start(0);
+    m_started = m_clock.steady();
+    m_alarm->wakeAt(m_started, [this] { next(); });
 }
 
 // Step k is due once k / steps of the run's time has passed, and done() once all of it has. Each pass runs
 // every step that is due by then, at least one, so that a loop that comes round late (a slow paint, a busy
 // machine) delays no step past its moment; on time, that is one step a pass.
-qint64 TimedSteps::dueAt(int step) const {
-    return m_steps == 0 ? 0 : m_total.count() * step / m_steps;
+std::chrono::milliseconds TimedSteps::dueAt(int step) const {
+    return m_steps == 0 ? std::chrono::milliseconds(0) : m_total * step / m_steps;
 }
 
 void TimedSteps::next() {
     if (m_done == m_steps) {
-        finishNow();
+        auto finished = std::move(m_finished);
+        stop();
+        if (finished) {
+            finished();
+        }
         return;
     }
+    const auto step = m_step; // a step may stop the run, which lets go of m_step
     do {
-        m_step(m_done++);
-    } while (m_running && m_done < m_steps && dueAt(m_done) <= m_clock.elapsed());
+        step(m_done++);
+    } while (m_running && m_done < m_steps && dueAt(m_done) <= elapsed());
     if (m_running) { // a step itself may have ended the run
-        m_timer.start(std::chrono::milliseconds(std::max<qint64>(0, dueAt(m_done) - m_clock.elapsed())));
-    }
-}
-
-void TimedSteps::finishNow() {
-    auto finished = std::move(m_finished);
-    stop();
-    if (finished) {
-        finished();
+        m_alarm->wakeAt(m_started + (m_done == m_steps ? m_total : dueAt(m_done)), [this] { next(); });
     }
 }
 
 void TimedSteps::stop() {
-    m_timer.stop();
+    m_alarm->cancel();
     m_running = false;
     m_finished = {};
     m_step = {};

@@ -75,15 +75,17 @@ private:
 
 } // namespace
 
-UFRank::UFRank(Module1& ranking, platform::SoundPlayer& sound, QWidget* parent)
-    : QDialog(parent), m_ranking(ranking), m_sound(sound) {
+UFRank::UFRank(Module1& ranking, platform::SoundPlayer& sound, const platform::Clock& clock, QWidget* parent)
+    : QDialog(parent), m_ranking(ranking), m_sound(sound),
+      m_steps(std::make_unique<platform::TimedSteps>(clock)) {
     setObjectName(QStringLiteral("UFRank"));
     setWindowTitle(QStringLiteral("ランキング表"));
     platform::makeFixedDialog(this, kClientWidth, kClientHeight);
-    m_steps = new platform::TimedSteps(this);
     createControls();
     Form_Load();
 }
+
+UFRank::~UFRank() = default;
 
 void UFRank::createControls() {
     Combo1 = new QComboBox(this);
@@ -147,7 +149,6 @@ void UFRank::Form_Load() {
 
 void UFRank::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    m_closing = false;
     platform::centreOnScreenOnce(this);
 }
 
@@ -161,7 +162,7 @@ void UFRank::setLeft(int i, int twips) {
 }
 
 void UFRank::Combo1_Click() {
-    if (m_closing || Combo1->currentIndex() < 0) {
+    if (Combo1->currentIndex() < 0) {
         return;
     }
     // A new choice during a slide turns the lists toward it from where they stand.
@@ -173,7 +174,6 @@ void UFRank::Combo1_Click() {
 void UFRank::slideTo(int k) {
     const std::array<int, kListCount> start = m_left;
     const int d = targetLeft(0, k) - start[0];
-    m_lastSteps = 0;
     if (d == 0) {
         m_steps->stop();
         Sliding = false;
@@ -188,7 +188,6 @@ void UFRank::slideTo(int k) {
             for (int j = 0; j < kListCount; ++j) {
                 setLeft(j, start[static_cast<std::size_t>(j)] + s * step);
             }
-            ++m_lastSteps;
         },
         [this] { Sliding = false; });
 }
@@ -221,8 +220,10 @@ void UFRank::Command3_Click() {
 }
 
 void UFRank::done(int result) {
-    // The close box, Esc and Alt+F4 end up here too, even during a slide, which stops where it stands.
-    m_closing = true;
+    // The close box, Esc and Alt+F4 end up here too, even during a slide, which stops where it stands; a
+    // choice still on its way to the selector's handler starts none.
+    disconnect(Combo1, &QComboBox::currentIndexChanged, this, &UFRank::Combo1_Click);
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     m_steps->stop();
     Sliding = false;
     QDialog::done(result);

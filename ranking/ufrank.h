@@ -6,12 +6,14 @@
 
 #include <QDialog>
 #include <array>
+#include <memory>
 
 class QComboBox;
 class QListWidget;
 class QPushButton;
 
 namespace platform {
+class Clock;
 class SoundPlayer;
 class TimedSteps;
 } // namespace platform
@@ -25,8 +27,11 @@ inline constexpr int kListCount = engine::kGridSizeCount; // one list per size
 class UFRank : public QDialog {
     Q_OBJECT
 public:
-    // The ranking and the move sound are the application's; both must outlive this window.
-    UFRank(Module1& ranking, platform::SoundPlayer& sound, QWidget* parent = nullptr);
+    // The ranking, the move sound and the clock that paces the slides are the application's; all must outlive
+    // this window.
+    UFRank(Module1& ranking, platform::SoundPlayer& sound, const platform::Clock& clock,
+           QWidget* parent = nullptr);
+    ~UFRank() override;
 
     // Event handlers, named after their control and event.
     void Combo1_Click();   // slide to the selected size
@@ -34,10 +39,7 @@ public:
     void Command2_Click(); // ←
     void Command3_Click(); // →
 
-    // Read-only views for tests and the benchmark program.
-    int listLeftTwips(int i) const { return m_left[static_cast<std::size_t>(i)]; }
     bool isSliding() const { return Sliding; }
-    int lastSlideSteps() const { return m_lastSteps; } // steps shown by the last slide run
 
     void done(int result) override;
 
@@ -59,10 +61,8 @@ private:
     std::array<QListWidget*, kListCount> List2{};
     std::array<int, kListCount> m_left{}; // each list's left in twips; the widgets show it rounded to pixels
 
-    platform::TimedSteps* m_steps = nullptr;
+    std::unique_ptr<platform::TimedSteps> m_steps;
     bool Sliding = false;
-    bool m_closing = false; // the window is closing: no slide starts
-    int m_lastSteps = 0;
 };
 
 } // namespace ranking

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/board.h"
+#include "pictures/selection.h"
 #include "platform/picturebox.h"
 #include "ranking/module1.h"
 #include "support/support.h"
@@ -10,11 +11,54 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPromise>
 #include <QTemporaryDir>
 #include <QTest>
+#include <deque>
 #include <memory>
 
 namespace testing {
+
+// Picture loads held open until the test lets each go: the window sees a load under way for exactly as long
+// as the test wants, whatever the machine's speed.
+class GatedLoader {
+public:
+    PictureLoader loader() const {
+        return [waiting = m_waiting](const QString& path, int longSide) {
+            auto promise = std::make_shared<QPromise<platform::Picture>>();
+            promise->start();
+            waiting->push_back({path, longSide, promise});
+            return promise->future();
+        };
+    }
+    int waiting() const { return int(m_waiting->size()); }
+    QString nextPath() const { return m_waiting->empty() ? QString() : m_waiting->front().path; }
+    // The oldest load ends with the picture the file really holds (decoded now, on this thread), or with the
+    // picture given.
+    void release() {
+        Load load = take();
+        load.promise->addResult(pictures::loadPicture(load.path, load.longSide));
+        load.promise->finish();
+    }
+    void release(platform::Picture picture) {
+        Load load = take();
+        load.promise->addResult(std::move(picture));
+        load.promise->finish();
+    }
+
+private:
+    struct Load {
+        QString path;
+        int longSide = 0;
+        std::shared_ptr<QPromise<platform::Picture>> promise;
+    };
+    Load take() {
+        Load load = std::move(m_waiting->front());
+        m_waiting->pop_front();
+        return load;
+    }
+    std::shared_ptr<std::deque<Load>> m_waiting = std::make_shared<std::deque<Load>>();
+};
 
 struct Fixture {
     // A finished game hands its time to the ranking: keep that file out of the build's folders, in a folder
@@ -25,18 +69,23 @@ struct Fixture {
     RecordingSound sound;
     std::unique_ptr<UFMain> window;
 
+    // Loads held by the test's gate when it gives one, else decoded for real.
     explicit Fixture(std::unique_ptr<platform::UniformSource> random = nullptr,
                      std::chrono::milliseconds slide = std::chrono::milliseconds(2),
-                     const QString& folder = {})
-        : ranking(folder.isEmpty() ? rankingFolder.path() : folder) {
+                     const QString& folder = {}, const GatedLoader* gate = nullptr)
+        : ranking(folder.isEmpty() ? rankingFolder.path() : folder), slideDuration(slide) {
         UFMain::Services services;
         services.random = random ? std::move(random) : std::make_unique<platform::ClockSeededSource>(42);
         services.clock = std::make_unique<ManualClock>(clock);
         services.sound = std::make_unique<RecordingSound>(sound);
+        if (gate) {
+            services.loadPicture = gate->loader();
+        }
         services.slideDuration = slide;
         window = std::make_unique<UFMain>(ranking, std::move(services));
     }
     ~Fixture() { window.reset(); }
+    std::chrono::milliseconds slideDuration;
     Fixture(const Fixture&) = delete;
     Fixture& operator=(const Fixture&) = delete;
     UFMain& w() { return *window; }
@@ -55,10 +104,19 @@ struct Fixture {
         return true;
     }
     void selectSize(int n) { child<QComboBox>("Combo1")->setCurrentIndex(n - 3); }
-    // Waits until no slide or picture load runs; false when one never ended.
+    bool idle() const { return window->phase() == UFMain::Phase::Idle; }
+    bool sliding() const { return window->phase() == UFMain::Phase::Sliding; }
+    // Plays a slide under way to its end (the clock moves by the slide's time), and waits for a real picture
+    // load to end; false when the window is still sliding or loading after that.
     [[nodiscard]] bool settle() {
-        return QTest::qWaitFor([this] { return !window->isBusy(); }, 5000);
+        if (sliding()) {
+            clock.advance(slideDuration);
+        }
+        QTest::qWaitFor([this] { return window->phase() != UFMain::Phase::Loading; }, 60000);
+        return !sliding() && window->phase() != UFMain::Phase::Loading;
     }
+    // Half of a slide under way has been shown.
+    void halfASlide() { clock.advance(slideDuration / 2); }
     // A key pressed on the board as the platform sends it, and the slide it starts played to its end.
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(text1(), key, modifiers);

@@ -84,7 +84,8 @@ private slots:
         f.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
         testing::RecordingSound sound;
-        ranking::UFRank rank(m_ranking, sound);
+        const testing::ManualClock clock;
+        ranking::UFRank rank(m_ranking, sound, clock);
         ranking::UFRankInput entry({10, QStringLiteral("59:59"), 1}, ranking::Tables{}, m_ranking,
                                    [] { return QDate(2004, 7, 15); });
         QList<const QWidget*> captioned;
@@ -179,7 +180,8 @@ private slots:
         QCOMPARE(face.pixelColor(face.width() - 2, face.height() / 2),
                  QApplication::palette().color(QPalette::Base));
         testing::RecordingSound sound;
-        ranking::UFRank rank(m_ranking, sound);
+        const testing::ManualClock clock;
+        ranking::UFRank rank(m_ranking, sound, clock);
         for (const QListWidget* list : rank.findChildren<QListWidget*>()) {
             QCOMPARE(list->palette().color(QPalette::Base), kDarkerButton);
             QVERIFY(platform::contrastRatio(list->palette().color(QPalette::Text), kDarkerButton) >=

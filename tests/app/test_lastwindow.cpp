@@ -87,8 +87,12 @@ private slots:
                 QTest::mouseClick(rank->findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
                 // Everything closes once the lists have begun to move.
                 auto* watch = new QTimer(&scope);
-                QObject::connect(watch, &QTimer::timeout, &scope, [&, rank, watch] {
-                    if (rank->isSliding() && rank->listLeftTwips(0) != 120) {
+                const QWidget* list = rank->findChild<QWidget*>(QStringLiteral("List2_0"));
+                QObject::connect(watch, &QTimer::timeout, &scope, [&, rank, watch, list, x = list->x()] {
+                    if (rank->isSliding()) {
+                        f.clock.advance(std::chrono::milliseconds(100));
+                    }
+                    if (rank->isSliding() && list->x() != x) {
                         watch->stop();
                         sliding = true;
                         QApplication::closeAllWindows();

@@ -266,19 +266,27 @@ private slots:
         QFETCH(int, n);
         QFETCH(int, vertical);
         QFETCH(int, fromLeft);
-        Fixture f(std::make_unique<platform::ClockSeededSource>(n));
+        // A slide long enough that each frame has a moment of its own: each wake-up shows one frame, the last
+        // one ends the slide.
+        Fixture f(std::make_unique<platform::ClockSeededSource>(n), 10s);
         f.selectSize(n);
         f.w().Command2_Click();
+        const auto framesOf = [&f](Qt::Key key) {
+            QTest::keyClick(f.text1(), key);
+            int wakes = 0;
+            while (f.sliding() && f.clock.wakeNext()) {
+                ++wakes;
+            }
+            return wakes - 1;
+        };
         if (f.w().board().myBlankY == 0) {
             f.press(Qt::Key_Up);
         }
-        f.press(Qt::Key_Down); // a tile from above
-        QCOMPARE(f.w().lastSlideFrames(), vertical);
+        QCOMPARE(framesOf(Qt::Key_Down), vertical); // a tile from above
         if (f.w().board().myBlankX == 0) {
             f.press(Qt::Key_Left);
         }
-        f.press(Qt::Key_Right); // a tile from the left counts from 0
-        QCOMPARE(f.w().lastSlideFrames(), fromLeft);
+        QCOMPARE(framesOf(Qt::Key_Right), fromLeft); // a tile from the left counts from 0
         QCOMPARE(testing::boardInconsistency(f.w()), QString());
     }
 
@@ -316,7 +324,7 @@ private slots:
         Fixture f;
         UFMain& w = f.w();
         // Just before midnight, as a steady count would be: the elapsed time is a plain difference.
-        *f.clock.m_now = std::chrono::hours(23) + std::chrono::minutes(59) + std::chrono::seconds(50);
+        f.clock.advance(23h + 59min + 50s - f.clock.steady());
         w.Command2_Click();
         QCOMPARE(f.clock1(), QStringLiteral("経過時間　00:00"));
         f.clock.advance(20s);
@@ -334,15 +342,16 @@ private slots:
     }
 
     void clockTicksDuringASlide() {
-        QObject scope; // timers armed here die with the test
         Fixture f(std::make_unique<platform::ClockSeededSource>(8), 1200ms);
         UFMain& w = f.w();
         w.Command2_Click();
         f.clock.advance(7s);
-        QString during;
-        QTimer::singleShot(900, &scope, [&] { during = f.clock1(); });
-        f.press(w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(during, QStringLiteral("経過時間　00:07"));
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        f.halfASlide();
+        QVERIFY(f.sliding());
+        w.Timer1_Timer();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　00:07"));
+        QVERIFY(f.settle());
     }
 
     void twoByTwoFromTypedTextAndASolvedShuffle() {
@@ -451,8 +460,6 @@ private slots:
     // --- input that arrives while something runs ---
 
     void secondKeyOrClickDuringASlideIsDropped() {
-        QObject scope; // timers armed here die with the test
-        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(12), 150ms);
         UFMain& w = f.w();
         QVERIFY(f.showAndStart());
@@ -460,25 +467,22 @@ private slots:
         const int d = b.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
         engine::Board expected = b;
         engine::applyMove(expected, d);
-        QTimer::singleShot(40, &scope, [&] {
-            ++fired;
-            QVERIFY(w.isBusy());
-            QTest::keyClick(f.text1(), Qt::Key_Left);
-            QTest::keyClick(f.text1(), Qt::Key_Right);
-            for (int t = 0; t < 8; ++t) {
-                QTest::mouseClick(w.tile(t), Qt::LeftButton);
-            }
-        });
-        f.press(d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(fired, 1);
+        QTest::keyClick(f.text1(), d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
+        f.halfASlide();
+        QVERIFY(f.sliding());
+        QTest::keyClick(f.text1(), Qt::Key_Left);
+        QTest::keyClick(f.text1(), Qt::Key_Right);
+        for (int t = 0; t < 8; ++t) {
+            QTest::mouseClick(w.tile(t), Qt::LeftButton);
+        }
+        QVERIFY(f.settle());
+        QVERIFY(f.idle());
         QCOMPARE(text(w.board()), text(expected));
         QCOMPARE(f.sound.m_played->size(), 1);
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
     void startDuringASlideWaitsForIt() {
-        QObject scope; // timers armed here die with the test
-        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(13), 150ms);
         UFMain& w = f.w();
         w.show();
@@ -486,21 +490,16 @@ private slots:
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.Command2_Click();
-        bool startedInside = false;
         engine::Board afterSlide = w.board();
         engine::applyMove(afterSlide, w.board().myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow);
-        QTimer::singleShot(40, &scope, [&] {
-            ++fired;
-            const QString before = text(w.board());
-            QTest::keyClick(&w, Qt::Key_F2);
-            startedInside = text(w.board()) != before;
-        });
-        f.press(w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(fired, 1);
-        QVERIFY(!startedInside);
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        f.halfASlide();
+        QTest::keyClick(&w, Qt::Key_F2);
+        QCOMPARE(text(w.board()), text(afterSlide)); // not started inside the slide
+        QVERIFY(f.settle());
         QCOMPARE(f.sound.m_played->size(), 1);
         QVERIFY(w.isPlaying());
-        QVERIFY(!w.isBusy());
+        QVERIFY(f.idle());
         QCOMPARE(testing::boardInconsistency(w), QString());
         // Then the new game began: a fresh shuffle from home, not the board the slide left.
         QVERIFY(text(w.board()) != text(afterSlide));
@@ -508,29 +507,31 @@ private slots:
     }
 
     void windowCommandsDuringASlide() {
-        QObject scope; // timers armed here die with the test
-        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(15), 150ms);
         MessageRecorder messages;
         UFMain& w = f.w();
         QVERIFY(f.showAndStart());
         bool dialogDuringSlide = false;
+        int dialogs = 0;
         platform::setFileDialogHook([&](const QString&) {
-            dialogDuringSlide = w.isBusy();
+            ++dialogs;
+            dialogDuringSlide = f.sliding();
             return std::optional<QString>();
         });
-        QTimer::singleShot(40, &scope, [&] {
-            ++fired;
-            f.selectSize(8);    // the size box
-            w.M32_Click(2);     // its menu
-            w.Command1_Click(); // the picture dialog: waits for the slide
-            QMimeData drop;
-            drop.setText(QStringLiteral("no file here"));
-            w.Form_OLEDragDrop(&drop); // a drop: waits too, and its data is taken now
-        });
-        f.press(w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(fired, 1);
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        f.halfASlide();
+        f.selectSize(8);    // the size box
+        w.M32_Click(2);     // its menu
+        w.Command1_Click(); // the picture dialog: waits for the slide
+        QMimeData drop;
+        drop.setText(QStringLiteral("no file here"));
+        w.Form_OLEDragDrop(&drop); // a drop: waits too, and its data is taken now
+        QCoreApplication::processEvents();
+        QCOMPARE(dialogs, 0);
+        QVERIFY(messages.asked().empty());
+        QVERIFY(f.settle());
         platform::setFileDialogHook({});
+        QCOMPARE(dialogs, 1);
         QVERIFY(!dialogDuringSlide);
         QCOMPARE(int(w.board().myGridN), 5); // the running game keeps its size
         QCOMPARE(f.child<QComboBox>("Combo1")->currentIndex(), 1);
@@ -540,53 +541,48 @@ private slots:
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
-    // A big picture decodes while the window goes on: the clock ticks; clicks and keys pressed meanwhile are
+    // A picture decodes while the window goes on: the clock ticks; clicks and keys pressed meanwhile are
     // dropped, as during a slide, while a command waits its turn and runs once the picture is in place.
     void inputDuringAPictureLoadIsDroppedAndCommandsWait() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("big.jpg"));
-        QImage big(4000, 3000, QImage::Format_RGB32);
-        for (int y = 0; y < big.height(); ++y) {
-            std::fill_n(reinterpret_cast<QRgb*>(big.scanLine(y)), big.width(), qRgb(y % 256, 90, 160));
-        }
-        QVERIFY(big.save(path, "JPG", 90));
+        const QString path = dir.filePath(QStringLiteral("plain.png"));
+        QImage plain(64, 48, QImage::Format_RGB32);
+        plain.fill(Qt::darkCyan);
+        QVERIFY(plain.save(path));
 
-        Fixture f(std::make_unique<platform::ClockSeededSource>(31));
+        testing::GatedLoader gate;
+        Fixture f(std::make_unique<platform::ClockSeededSource>(31), 2ms, {}, &gate);
         UFMain& w = f.w();
         QVERIFY(f.showAndStart());
         const QString before = text(w.board());
         const int d = w.board().myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
         const engine::Cell c = engine::movingCell(w.board(), d);
         const int neighbour = w.board().myBoard[c.x][c.y];
-        int ticksWhileLoading = 0;
         int dialogs = 0;
-        bool dialogDuringLoad = false;
         platform::setFileDialogHook([&](const QString&) {
             ++dialogs;
-            dialogDuringLoad = w.isBusy();
             return std::optional<QString>();
         });
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, &w, [&] {
-            if (!w.isBusy() || ++ticksWhileLoading > 1) {
-                return;
-            }
-            for (int i = 0; i < 6; ++i) { // a held arrow key repeats
-                QTest::keyClick(f.text1(), testing::keyFor(d));
-            }
-            QTest::mouseClick(w.tile(neighbour), Qt::LeftButton);
-            w.Command1_Click(); // the picture dialog waits for the load
-        });
-        ticker.start(1);
         QMimeData drop;
         drop.setUrls({QUrl::fromLocalFile(path)});
         w.Form_OLEDragDrop(&drop);
-        QTRY_COMPARE(w.currentPicture().width(), 4000 * 2540.0 / 96);
+        QTRY_COMPARE(gate.waiting(), 1);
+        QCOMPARE(w.phase(), UFMain::Phase::Loading);
+        for (int i = 0; i < 6; ++i) { // a held arrow key repeats
+            QTest::keyClick(f.text1(), testing::keyFor(d));
+        }
+        QTest::mouseClick(w.tile(neighbour), Qt::LeftButton);
+        w.Command1_Click(); // the picture dialog waits for the load
+        f.clock.advance(3s);
+        w.Timer1_Timer();
+        QCOMPARE(f.clock1(), QStringLiteral("経過時間　00:03"));
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(text(w.board()), before);
+        gate.release();
         QTRY_COMPARE(dialogs, 1);
-        ticker.stop();
         platform::setFileDialogHook({});
-        QVERIFY(ticksWhileLoading > 0);
-        QVERIFY(!dialogDuringLoad);
+        QCOMPARE(w.currentPicture().width(), 64 * 2540.0 / 96);
+        QVERIFY(f.idle());
         QCOMPARE(text(w.board()), before);
         QVERIFY(f.sound.m_played->isEmpty());
         QVERIFY(w.isPlaying()); // a drop leaves the game running, and a key moves its tiles again
@@ -595,39 +591,36 @@ private slots:
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
+    // Closing ends the slide where it stands: the tile goes where the board has it, and nothing of the slide
+    // (its frames, its sound) comes after.
     void closingDuringASlideEndsCleanly() {
-        QObject scope; // timers armed here die with the test
-        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(16), 300ms);
         UFMain& w = f.w();
         QVERIFY(f.showAndStart());
-        QTimer::singleShot(40, &scope, [&] {
-            ++fired;
-            w.close();
-        });
-        f.press(w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
-        QCOMPARE(fired, 1);
+        QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        f.halfASlide();
+        w.close();
         QVERIFY(!w.isVisible());
-        QVERIFY(f.w().lastSlideFrames() < 201); // the slide stopped early
+        QCOMPARE(w.phase(), UFMain::Phase::Closed);
+        QVERIFY(!f.clock.anyAlarmSet());
+        f.clock.advance(1s);
+        QVERIFY(f.sound.m_played->isEmpty());
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
     void windowDeletedDuringASlide() {
-        QObject scope; // timers armed here die with the test
-        int fired = 0; // each timer below must really have run in the middle of things
         Fixture f(std::make_unique<platform::ClockSeededSource>(18), 300ms);
         f.w().show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w()));
         f.w().Command2_Click();
         QPointer<QWidget> sink = f.text1();
-        const Qt::Key key = f.w().board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up;
-        QTimer::singleShot(40, &scope, [&] {
-            ++fired;
-            f.window.reset();
-        });
-        QTest::keyClick(sink.data(), key);
-        QTRY_COMPARE(fired, 1);
+        QTest::keyClick(sink.data(), f.w().board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
+        f.halfASlide();
+        f.window.reset();
         QVERIFY(sink.isNull());
+        QVERIFY(!f.clock.anyAlarmSet());
+        f.clock.advance(1s);
+        QVERIFY(f.sound.m_played->isEmpty());
     }
 };
 

@@ -77,7 +77,7 @@ private slots:
         const int blankX = f.w().board().myBlankX;
         const int blankY = f.w().board().myBlankY;
         QTest::keyClick(QApplication::focusWidget(), testing::keyFor(d));
-        QTRY_VERIFY(!f.w().isBusy());
+        QVERIFY(f.settle());
         QVERIFY(f.w().board().myBlankX != blankX || f.w().board().myBlankY != blankY);
         QCOMPARE(testing::boardInconsistency(f.w()), QString());
     }
@@ -97,16 +97,19 @@ private slots:
         QString inconsistency = QStringLiteral("not checked");
         testing::whenModalOpens([&](QWidget* m) {
             opened = true;
-            busyWhenOpened = f.w().isBusy();
+            busyWhenOpened = f.sliding();
             inconsistency = testing::boardInconsistency(f.w());
             QTest::mouseClick(m->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         });
-        QTimer::singleShot(50, &f.w(),
-                           [&] { QTest::mouseClick(f.child<QPushButton>("Command4"), Qt::LeftButton); });
         QTest::keyClick(f.text1(), testing::keyFor(d));
+        f.halfASlide();
+        QTest::mouseClick(f.child<QPushButton>("Command4"), Qt::LeftButton);
+        QVERIFY(f.sliding());
+        QVERIFY(f.settle());
         QTRY_VERIFY(opened);
         QVERIFY(!busyWhenOpened);
         QCOMPARE(inconsistency, QString());
+        QTRY_VERIFY(f.idle());
     }
 
     void clearingWithYesEmptiesEverySlot() {

@@ -1,5 +1,6 @@
 // Choosing a picture in the main window: the real open-file dialog and real drop events on every kind of
 // control, and what the window holds and shows after each way of choosing, including each failure.
+#include "app/mainwindow_fixture.h"
 #include "metafiles.h"
 #include "pictures/decoderhelper.h"
 #include "pictures/selection.h"
@@ -47,7 +48,8 @@ QByteArray halvesPng(int side) {
 bool settled(QWidget* window) {
     auto* main = qobject_cast<UFMain*>(window);
     QCoreApplication::processEvents(); // a drop's load is queued behind the drop's answer
-    return QTest::qWaitFor([main] { return !QApplication::activeModalWidget() && !main->isBusy(); }, 10000);
+    return QTest::qWaitFor(
+        [main] { return !QApplication::activeModalWidget() && main->phase() == UFMain::Phase::Idle; }, 60000);
 }
 
 struct Drop {
@@ -264,11 +266,13 @@ private slots:
             inspected = true;
             dialog->reject();
         });
-        bool chosen = false;
-        platform::openFileDialog(nullptr, pictures::pictureFilter(), [&](const QString&) { chosen = true; });
+        std::optional<std::optional<QString>> answer;
+        platform::openFileDialog(nullptr, pictures::pictureFilter(),
+                                 [&](const std::optional<QString>& chosen) { answer = chosen; });
         QTRY_VERIFY(inspected);
         QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
-        QVERIFY(!chosen);
+        QTRY_VERIFY(answer);
+        QCOMPARE(*answer, std::nullopt); // cancelled
     }
 
     // Cancel leaves everything as it was, before and after a picture was chosen once, game running or not.
@@ -468,24 +472,34 @@ private slots:
 
     // A decode that lasts shows the busy pointer over the window until it ends; a quick one never does.
     void busyPointerWhileDecoding() {
-        const QString slow = write(QStringLiteral("slow-helper"), "#!/bin/sh\nsleep 1\nexit 1\n");
-        QFile::setPermissions(slow, QFile::permissions(slow) | QFileDevice::ExeOwner);
-        pictures::setDecoderHelper(slow);
+        testing::GatedLoader gate;
+        UFMain::Services services;
+        services.clock = std::make_unique<testing::ManualClock>(m_clock);
+        services.sound = std::make_unique<testing::RecordingSound>();
+        services.loadPicture = gate.loader();
+        UFMain gated(m_ranking, std::move(services));
+        gated.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gated));
         testing::MessageRecorder messages;
-        const auto data =
-            filesData({write(QStringLiteral("photo.webp"), QByteArray("RIFF\0\0\0\0WEBPVP8 "))});
-        // The pointer is looked at while the helper is still at work.
-        Qt::CursorShape during = Qt::ArrowCursor;
-        QTimer::singleShot(600, this, [&] { during = w().cursor().shape(); });
-        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
-        QTRY_COMPARE_WITH_TIMEOUT(messages.asked().size(), std::size_t(1), 10000);
-        QCOMPARE(during, Qt::BusyCursor);
-        QCOMPARE(w().cursor().shape(), Qt::ArrowCursor);
-        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
-        const auto quick = filesData({m_halves});
-        dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), quick.get());
-        QTRY_COMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
-        QCOMPARE(w().cursor().shape(), Qt::ArrowCursor);
+        const auto data = filesData({m_halves});
+        auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
+        dragAndDrop(surface, surface->rect().center(), data.get(), false);
+        QTRY_COMPARE(gate.waiting(), 1);
+        m_clock.advance(std::chrono::milliseconds(199));
+        QCOMPARE(gated.cursor().shape(), Qt::ArrowCursor);
+        m_clock.advance(std::chrono::milliseconds(1));
+        QCOMPARE(gated.cursor().shape(), Qt::BusyCursor);
+        gate.release(platform::Picture()); // the file could not be shown
+        QTRY_COMPARE(messages.asked().size(), std::size_t(1));
+        QCOMPARE(gated.cursor().shape(), Qt::ArrowCursor);
+
+        dragAndDrop(surface, surface->rect().center(), data.get(), false);
+        QTRY_COMPARE(gate.waiting(), 1);
+        m_clock.advance(std::chrono::milliseconds(150));
+        gate.release();
+        QTRY_COMPARE(gated.currentPicture().width(), 300 * 2540.0 / 96.0);
+        m_clock.advance(std::chrono::seconds(1));
+        QCOMPARE(gated.cursor().shape(), Qt::ArrowCursor);
     }
 
     // Of several files only the first, in the drop's order, is loaded.
@@ -555,14 +569,13 @@ private slots:
             tileNextToBlank = b.myBoard[b.myBlankX][b.myBlankY + 1];
         }
         const auto data = filesData({m_halves});
-        bool droppedDuringSlide = false;
-        QTimer::singleShot(0, this, [&] {
-            droppedDuringSlide = w().isBusy();
-            dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get());
-        });
         w().Picture1_Click(tileNextToBlank);
-        QTRY_VERIFY(droppedDuringSlide);
-        QTRY_VERIFY(!w().isBusy());
+        QCOMPARE(w().phase(), UFMain::Phase::Sliding);
+        dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get(), false);
+        QCoreApplication::processEvents();
+        QCOMPARE(w().phase(), UFMain::Phase::Sliding); // the load waits
+        m_clock.advance(std::chrono::milliseconds(1));
+        QVERIFY(settled(&w()));
         QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
         QVERIFY(tilesHidden());
         QVERIFY(!preview()->isHidden());

@@ -214,66 +214,101 @@ private slots:
         QCOMPARE(platform::textColourOn(lightGreen, breezeText), breezeText); // a light scheme keeps its own
     }
 
-    // Steps run one at a time from the event loop, in order, with other events served between them, and
-    // the end is reported once, after the last.
-    void timedStepsRunFromTheEventLoop() {
-        QObject owner;
-        platform::TimedSteps steps(&owner);
-        int ticks = 0;
-        QTimer timer;
-        timer.setInterval(5);
-        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-        timer.start();
+    // Steps run in order, each once its share of the run's time has passed on the clock, never inside the
+    // call that starts the run; the end is reported once, when the whole time has passed.
+    void timedStepsFollowTheClock() {
+        testing::ManualClock clock;
+        platform::TimedSteps steps(clock);
         std::vector<int> seen;
         int done = 0;
         steps.start(
             50, std::chrono::milliseconds(100), [&](int i) { seen.push_back(i); }, [&] { ++done; });
-        QVERIFY(seen.empty()); // nothing runs inside the call that starts the run
+        QVERIFY(seen.empty());
         QVERIFY(steps.running());
-        QTRY_COMPARE(done, 1);
+        clock.advance(std::chrono::milliseconds(0));
+        QCOMPARE(seen, std::vector<int>{0});
+        clock.advance(std::chrono::milliseconds(49));
+        QCOMPARE(int(seen.size()), 25); // steps 0 .. 24 are due by 49 ms: step k at 2k ms
+        clock.advance(std::chrono::milliseconds(50));
+        QCOMPARE(int(seen.size()), 50);
+        QCOMPARE(done, 0); // the last step is due at 98 ms, the end at 100 ms
+        QVERIFY(steps.running());
+        clock.advance(std::chrono::milliseconds(1));
+        QCOMPARE(done, 1);
         QVERIFY(!steps.running());
         std::vector<int> expected(50);
         std::iota(expected.begin(), expected.end(), 0);
         QCOMPARE(seen, expected);
-        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-        QTest::qWait(20);
+        clock.advance(std::chrono::seconds(1));
         QCOMPARE(done, 1);
+        QVERIFY(!clock.anyAlarmSet());
     }
 
-    // A run ended early: finishNow skips what is left and ends it at once; stop drops the end too; a run
-    // whose owner is deleted calls nothing more.
+    // The same on the system clock: the event loop's timer runs the steps and the end, after the start has
+    // returned.
+    void timedStepsRunFromTheEventLoop() {
+        const platform::SystemClock clock;
+        platform::TimedSteps steps(clock);
+        std::vector<int> seen;
+        int done = 0;
+        steps.start(
+            5, std::chrono::milliseconds(10), [&](int i) { seen.push_back(i); }, [&] { ++done; });
+        QVERIFY(seen.empty());
+        QTRY_COMPARE(done, 1);
+        QCOMPARE(seen, (std::vector<int>{0, 1, 2, 3, 4}));
+    }
+
+    // A run stopped, replaced or deleted calls nothing more of what it was given; a step that stops its own
+    // run ends it there.
     void timedStepsEndedEarly() {
-        QObject owner;
-        platform::TimedSteps steps(&owner);
+        testing::ManualClock clock;
+        platform::TimedSteps steps(clock);
         int seen = 0;
         int done = 0;
         steps.start(
             1000, std::chrono::milliseconds(2000), [&](int) { ++seen; }, [&] { ++done; });
-        QTRY_VERIFY(seen > 0);
-        steps.finishNow();
-        QCOMPARE(done, 1);
-        const int atFinish = seen;
-        steps.start(
-            1000, std::chrono::milliseconds(2000), [&](int) { ++seen; }, [&] { ++done; });
-        QTRY_VERIFY(seen > atFinish);
+        clock.advance(std::chrono::milliseconds(10));
+        QCOMPARE(seen, 6);
         steps.stop();
-        const int atStop = seen;
-        QTest::qWait(30);
-        QCOMPARE(seen, atStop);
-        QCOMPARE(done, 1);
+        clock.advance(std::chrono::seconds(5));
+        QCOMPARE(seen, 6);
+        QCOMPARE(done, 0);
 
-        auto doomed = std::make_unique<QObject>();
-        auto* orphan = new platform::TimedSteps(doomed.get());
-        orphan->start(
-            1000, std::chrono::milliseconds(2000), [&](int) { ++seen; }, [&] { ++done; });
+        int replaced = 0;
+        steps.start(
+            10, std::chrono::milliseconds(100), [&](int) { ++replaced; }, [&] { ++done; });
+        clock.advance(std::chrono::milliseconds(25));
+        steps.start(
+            10, std::chrono::milliseconds(100), [&](int) { ++seen; }, [&] { done += 10; });
+        clock.advance(std::chrono::seconds(1));
+        QCOMPARE(replaced, 3);
+        QCOMPARE(seen, 16);
+        QCOMPARE(done, 10);
+
+        steps.start(
+            10, std::chrono::milliseconds(100),
+            [&](int i) {
+                ++seen;
+                if (i == 2) {
+                    steps.stop();
+                }
+            },
+            [&] { ++done; });
+        clock.advance(std::chrono::seconds(1));
+        QCOMPARE(seen, 19);
+        QCOMPARE(done, 10);
+
+        auto doomed = std::make_unique<platform::TimedSteps>(clock);
+        doomed->start(
+            10, std::chrono::milliseconds(100), [&](int) { ++seen; }, [&] { ++done; });
         doomed.reset();
-        QTest::qWait(30);
-        QCOMPARE(seen, atStop);
-        QCOMPARE(done, 1);
+        clock.advance(std::chrono::seconds(1));
+        QCOMPARE(seen, 19);
+        QCOMPARE(done, 10);
     }
 
-    // The real box answers through the function it was given, after the call has returned; a box whose shown
-    // parent was closed meanwhile answers nothing.
+    // The real box answers through the function it was given, after the call has returned; a box whose
+    // parent is deleted meanwhile goes with it and answers nothing.
     void realMessageBoxAnswers() {
         QWidget parent;
         QString title;
@@ -300,17 +335,19 @@ private slots:
                              [&](platform::MessageAnswer a) { answer = a; });
         QTRY_COMPARE(answer, std::optional(platform::MessageAnswer::No));
 
-        parent.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        auto doomed = std::make_unique<QWidget>();
+        doomed->show();
+        QVERIFY(QTest::qWaitForWindowExposed(doomed.get()));
         bool answered = false;
-        testing::whenModalOpens([&](QWidget* modal) {
-            parent.close();
-            QTest::keyClick(modal, Qt::Key_Return);
+        bool gone = false;
+        testing::whenModalOpens([&](QWidget*) {
+            doomed.reset();
+            gone = true;
         });
-        platform::messageBox(&parent, {QStringLiteral("?"), QStringLiteral("t")},
+        platform::messageBox(doomed.get(), {QStringLiteral("?"), QStringLiteral("t")},
                              [&](platform::MessageAnswer) { answered = true; });
-        QTRY_COMPARE(QApplication::activeModalWidget(), nullptr);
-        QTest::qWait(20);
+        QTRY_VERIFY(gone);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
         QVERIFY(!answered);
     }
 };

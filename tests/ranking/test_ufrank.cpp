@@ -73,11 +73,14 @@ void chooseFromList(QComboBox* combo, int index) {
 }
 } // namespace
 
+using namespace std::chrono_literals;
+
 class TestUFRank : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     testing::RecordingSound m_sound;
+    testing::ManualClock m_clock; // paces the list slides
     std::unique_ptr<ranking::Module1> m_ranking;
 
     QString filePath() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
@@ -97,7 +100,6 @@ private:
     // numbers.
     static void verifyShowing(UFRank& w, int k) {
         for (int i = 0; i < ranking::kListCount; ++i) {
-            QCOMPARE(w.listLeftTwips(i), (i - k) * kPitch + 120);
             QCOMPARE(list(w, i)->x(), platform::twipsToPixelsRounded((i - k) * kPitch + 120));
         }
     }
@@ -156,7 +158,7 @@ private slots:
     void opensOnTheFirstSizeWithOneSound() {
         writeFile(cp932(
             fileLines({{{3, 1}, QStringLiteral("00:30,a,b")}, {{9, 2}, QStringLiteral("12:00,鈴木")}})));
-        UFRank w(*m_ranking, m_sound);
+        UFRank w(*m_ranking, m_sound, m_clock);
         QCOMPARE(w.windowTitle(), QStringLiteral("ランキング表"));
         QCOMPARE(w.size(), QSize(202, 133));
         QCOMPARE(selector(w)->count(), 8);
@@ -173,7 +175,7 @@ private slots:
         // The window shows what the file holds when it opens, not what the program has in memory.
         QVERIFY(m_ranking->myRankLoad());
         writeFile(cp932(fileLines({{{3, 1}, QStringLiteral("00:31,new")}})));
-        UFRank again(*m_ranking, m_sound);
+        UFRank again(*m_ranking, m_sound, m_clock);
         QCOMPARE(m_ranking->tables().RankName[3][1], QStringLiteral("a"));
         QCOMPARE(itemTexts(list(again, 0))[0], QStringLiteral("1\t00:31\tnew"));
         QCOMPARE(m_sound.m_played->size(), 2);
@@ -181,7 +183,7 @@ private slots:
 
     void missingFileIsCreatedEmpty() {
         QVERIFY(!QFile::exists(filePath()));
-        UFRank w(*m_ranking, m_sound);
+        UFRank w(*m_ranking, m_sound, m_clock);
         QFile file(filePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), ranking::emptyRanking());
@@ -207,7 +209,7 @@ private slots:
         } else {
             QVERIFY(QFile::link(kind, filePath()));
         }
-        UFRank w(*m_ranking, m_sound);
+        UFRank w(*m_ranking, m_sound, m_clock);
         w.show();
         QCOMPARE(selector(w)->count(), 0);
         for (int i = 0; i < 8; ++i) {
@@ -215,42 +217,43 @@ private slots:
         }
         QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
         QTest::mouseClick(button(w, "Command2"), Qt::LeftButton);
-        QTest::qWait(50);
+        QCoreApplication::processEvents();
+        m_clock.advance(10s);
         verifyShowing(w, 0);
         QVERIFY(m_sound.m_played->isEmpty());
         QVERIFY(w.isVisible());
     }
 
     void arrowsStepOneSizeAndIgnoreClicksDuringTheSlide() {
-        UFRank w(*m_ranking, m_sound);
+        UFRank w(*m_ranking, m_sound, m_clock);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
 
         QTest::mouseClick(button(w, "Command2"), Qt::LeftButton); // "←" at the first size
-        QTest::qWait(50);
+        QCoreApplication::processEvents();
+        m_clock.advance(10s);
         verifyShowing(w, 0);
         QCOMPARE(m_sound.m_played->size(), 1);
 
-        bool slidingSeen = false;
-        QTimer::singleShot(120, &w, [&] {
-            slidingSeen = w.isSliding();
-            QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
-            QTest::mouseClick(button(w, "Command2"), Qt::LeftButton);
-            QTest::mouseClick(button(w, "Command1"), Qt::LeftButton);
-        });
         QTest::mouseClick(button(w, "Command3"), Qt::LeftButton); // "→"
-        QTRY_VERIFY(slidingSeen);
-        QTRY_VERIFY(!w.isSliding());
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // the choice reaches the slide through the event loop
+        m_clock.advance(120ms);
+        QVERIFY(w.isSliding());
+        QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
+        QTest::mouseClick(button(w, "Command2"), Qt::LeftButton);
+        QTest::mouseClick(button(w, "Command1"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        m_clock.advance(10s);
+        QVERIFY(!w.isSliding());
         QVERIFY(w.isVisible());
         QCOMPARE(selector(w)->currentIndex(), 1);
         verifyShowing(w, 1);
-        QCOMPARE(w.lastSlideSteps(), kPitch + 1); // one twip per step, both ends included
         QCOMPARE(m_sound.m_played->size(), 2);
 
         // Once the slide is over the buttons work again.
         QTest::mouseClick(button(w, "Command2"), Qt::LeftButton);
-        QTRY_COMPARE(w.listLeftTwips(0), 120); // only checked between slides: a slide runs inside one wait
+        QCoreApplication::processEvents();
+        m_clock.advance(10s);
         QVERIFY(!w.isSliding());
         verifyShowing(w, 0);
         QTest::mouseClick(button(w, "Command1"), Qt::LeftButton);
@@ -259,42 +262,45 @@ private slots:
     }
 
     void selectorSlidesAllTheWayAndStopsAtTheEnd() {
-        UFRank w(*m_ranking, m_sound);
+        UFRank w(*m_ranking, m_sound, m_clock);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         chooseFromList(selector(w), 7);
-        QTRY_COMPARE_WITH_TIMEOUT(w.listLeftTwips(7), 120, 10000);
+        QTRY_VERIFY(w.isSliding());
+        m_clock.advance(10s);
         QVERIFY(!w.isSliding());
         verifyShowing(w, 7);
-        QCOMPARE(w.lastSlideSteps(), 7 * kPitch + 1);
         QCOMPARE(m_sound.m_played->size(), 2);
 
         QTest::mouseClick(button(w, "Command3"), Qt::LeftButton); // "→" at the last size
-        QTest::qWait(50);
+        QCoreApplication::processEvents();
+        m_clock.advance(10s);
         verifyShowing(w, 7);
         QCOMPARE(m_sound.m_played->size(), 2);
     }
 
     void newChoiceDuringASlideEndsOnIt() {
-        UFRank w(*m_ranking, m_sound);
+        UFRank w(*m_ranking, m_sound, m_clock);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // A long slide toward 10×10, turned back to 6×6 part-way, and then to 8×8 by the keyboard.
         chooseFromList(selector(w), 7);
-        bool turned = false;
-        int leftWhenTurned = 0;
-        QTimer::singleShot(150, &w, [&] {
-            chooseFromList(selector(w), 3);
-            turned = true;
-            leftWhenTurned = w.listLeftTwips(0);
-            QTimer::singleShot(100, &w, [&] {
-                selector(w)->setFocus();
-                QTest::keyClick(selector(w), Qt::Key_Down);
-                QTest::keyClick(selector(w), Qt::Key_Down);
-            });
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(turned && !w.isSliding(), 10000);
-        QVERIFY(leftWhenTurned < 120 && leftWhenTurned > -7 * kPitch + 120); // it really was under way
+        QTRY_VERIFY(w.isSliding());
+        m_clock.advance(150ms);
+        chooseFromList(selector(w), 3);
+        QTRY_COMPARE(selector(w)->currentIndex(), 3);
+        QCoreApplication::processEvents();
+        const int leftWhenTurned = list(w, 0)->x();
+        m_clock.advance(100ms);
+        selector(w)->setFocus();
+        QTest::keyClick(selector(w), Qt::Key_Down);
+        QTest::keyClick(selector(w), Qt::Key_Down);
+        QCoreApplication::processEvents();
+        m_clock.advance(10s);
+        QVERIFY(!w.isSliding());
+        // It really was under way.
+        QVERIFY(leftWhenTurned < platform::twipsToPixelsRounded(120) &&
+                leftWhenTurned > platform::twipsToPixelsRounded(-7 * kPitch + 120));
         QCOMPARE(selector(w)->currentIndex(), 5);
         verifyShowing(w, 5);
         QVERIFY(m_sound.m_played->size() >= 4);
@@ -306,18 +312,21 @@ private slots:
             [](UFRank& w) { w.close(); }, // the close box and Alt+F4
         };
         for (const auto& close : closers) {
-            UFRank w(*m_ranking, m_sound);
-            int leftWhenClosed = 0;
-            QTimer::singleShot(0, &w, [&] { QTest::mouseClick(button(w, "Command3"), Qt::LeftButton); });
-            QTimer::singleShot(150, &w, [&] {
-                QVERIFY(w.isSliding());
-                close(w);
-                leftWhenClosed = w.listLeftTwips(0);
-            });
-            QCOMPARE(w.exec(), int(QDialog::Rejected));
+            UFRank w(*m_ranking, m_sound, m_clock);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            m_clock.advance(150ms);
+            QVERIFY(w.isSliding());
+            close(w);
+            const int leftWhenClosed = list(w, 0)->x();
+            m_clock.advance(10s);
+            QCOMPARE(w.result(), int(QDialog::Rejected));
             QVERIFY(!w.isSliding());
-            QVERIFY(leftWhenClosed < 120 && leftWhenClosed > 120 - kPitch);
-            QCOMPARE(w.listLeftTwips(0), leftWhenClosed); // stopped at once, not run to the end
+            QVERIFY(leftWhenClosed < platform::twipsToPixelsRounded(120) &&
+                    leftWhenClosed > platform::twipsToPixelsRounded(120 - kPitch));
+            QCOMPARE(list(w, 0)->x(), leftWhenClosed); // stopped at once, not run to the end
         }
     }
 
@@ -325,18 +334,18 @@ private slots:
         // Closed with delete-on-close, or deleted outright as when its owner goes: the slide must not
         // touch the window after either.
         for (const bool byClosing : {true, false}) {
-            QPointer<UFRank> w = new UFRank(*m_ranking, m_sound);
+            QPointer<UFRank> w = new UFRank(*m_ranking, m_sound, m_clock);
             w->setAttribute(Qt::WA_DeleteOnClose);
             w->show();
             QVERIFY(QTest::qWaitForWindowExposed(w));
-            bool goneWhileSliding = false;
-            QTimer::singleShot(150, w, [&] {
-                goneWhileSliding = w->isSliding();
-                byClosing ? void(w->close()) : w->deleteLater(); // deleted inside the slide's yield
-            });
             QTest::mouseClick(button(*w, "Command3"), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            m_clock.advance(150ms);
+            QVERIFY(w->isSliding());
+            byClosing ? void(w->close()) : w->deleteLater();
             QTRY_VERIFY(w.isNull());
-            QVERIFY(goneWhileSliding);
+            QVERIFY(!m_clock.anyAlarmSet());
+            m_clock.advance(10s);
         }
     }
 };

@@ -4,8 +4,89 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 namespace testing {
+
+struct ManualAlarm;
+
+struct ManualClock::State {
+    std::chrono::milliseconds now{1'000'000};
+    QDate today{2004, 7, 15};
+    std::vector<ManualAlarm*> alarms;
+};
+
+struct ManualAlarm : platform::Alarm {
+    explicit ManualAlarm(std::shared_ptr<ManualClock::State> state) : state(std::move(state)) {
+        this->state->alarms.push_back(this);
+    }
+    ~ManualAlarm() override { std::erase(state->alarms, this); }
+    void wakeAt(std::chrono::milliseconds at, std::function<void()> then) override {
+        due = at;
+        wake = std::move(then);
+    }
+    void cancel() override { wake = {}; }
+
+    std::shared_ptr<ManualClock::State> state;
+    std::chrono::milliseconds due{0};
+    std::function<void()> wake;
+};
+
+ManualClock::ManualClock() : m_state(std::make_shared<State>()) {}
+
+std::chrono::milliseconds ManualClock::steady() const {
+    return m_state->now;
+}
+
+QDate ManualClock::today() const {
+    return m_state->today;
+}
+
+void ManualClock::setToday(QDate date) {
+    m_state->today = date;
+}
+
+std::unique_ptr<platform::Alarm> ManualClock::makeAlarm() const {
+    return std::make_unique<ManualAlarm>(m_state);
+}
+
+void ManualClock::advance(std::chrono::milliseconds by) {
+    const std::chrono::milliseconds end = m_state->now + by;
+    for (;;) {
+        ManualAlarm* next = nullptr;
+        for (ManualAlarm* alarm : m_state->alarms) {
+            if (alarm->wake && alarm->due <= end && (!next || alarm->due < next->due)) {
+                next = alarm;
+            }
+        }
+        if (!next) {
+            break;
+        }
+        m_state->now = std::max(m_state->now, next->due);
+        auto wake = std::move(next->wake);
+        next->wake = {};
+        wake(); // may delete the alarm, or set it again
+    }
+    m_state->now = end;
+}
+
+bool ManualClock::wakeNext() {
+    ManualAlarm* next = nullptr;
+    for (ManualAlarm* alarm : m_state->alarms) {
+        if (alarm->wake && (!next || alarm->due < next->due)) {
+            next = alarm;
+        }
+    }
+    if (!next) {
+        return false;
+    }
+    advance(std::max(std::chrono::milliseconds(0), next->due - m_state->now));
+    return true;
+}
+
+bool ManualClock::anyAlarmSet() const {
+    return std::ranges::any_of(m_state->alarms, [](const ManualAlarm* a) { return bool(a->wake); });
+}
 
 MessageRecorder::MessageRecorder(platform::MessageAnswer answer)
     : m_asked(std::make_shared<std::vector<platform::MessageRequest>>()),

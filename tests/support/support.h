@@ -14,16 +14,27 @@
 
 namespace testing {
 
-// A clock the test moves by hand.
+// A clock the test moves by hand, and with it everything timed on it: its alarms wake only inside advance().
+// Copies share one time, so a test keeps control after handing a copy to a window.
 class ManualClock : public platform::Clock {
 public:
-    std::chrono::milliseconds steady() const override { return *m_now; }
-    QDate today() const override { return *m_today; }
-    void advance(std::chrono::milliseconds by) { *m_now += by; }
-    void setToday(QDate date) { *m_today = date; }
-    // Shared state, so a test keeps control after handing the clock to a window.
-    std::shared_ptr<std::chrono::milliseconds> m_now = std::make_shared<std::chrono::milliseconds>(1'000'000);
-    std::shared_ptr<QDate> m_today = std::make_shared<QDate>(2004, 7, 15);
+    ManualClock();
+    std::chrono::milliseconds steady() const override;
+    QDate today() const override;
+    std::unique_ptr<platform::Alarm> makeAlarm() const override;
+    // Moves the time on by `by`; every alarm due on the way wakes at its own moment, earliest first, and an
+    // alarm set by a wake-up wakes too if it falls due before the end.
+    void advance(std::chrono::milliseconds by);
+    // Moves the time on to the earliest alarm set and wakes it alone; false when none is set.
+    bool wakeNext();
+    void setToday(QDate date);
+    // Whether an alarm on this clock is set.
+    bool anyAlarmSet() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
 };
 
 // Plays the given values in turn, then repeats the last.
