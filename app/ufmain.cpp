@@ -5,6 +5,7 @@
 #include "pictures/painting.h"
 #include "pictures/selection.h"
 #include "platform/colours.h"
+#include "platform/dialogs.h"
 #include "platform/picturebox.h"
 #include "platform/timedsteps.h"
 #include "platform/twips.h"
@@ -70,6 +71,7 @@ UFMain::UFMain(ranking::Module1& ranking, Services services)
                                                    : std::make_unique<platform::ClockSeededSource>()),
       m_clock(services.clock ? std::move(services.clock) : std::make_unique<platform::SystemClock>()),
       m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
+      m_dialogs(services.dialogs ? std::move(services.dialogs) : platform::systemDialogs()),
       m_loadPicture(services.loadPicture ? std::move(services.loadPicture) : defaultLoader()),
       m_slideDuration(services.slideDuration), m_slide(std::make_unique<platform::TimedSteps>(*m_clock)),
       m_busyPointer(m_clock->makeAlarm()) {

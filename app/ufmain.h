@@ -27,6 +27,7 @@ class QTimer;
 template <typename T> class QFutureWatcher;
 
 namespace platform {
+class Dialogs;
 class PictureBox;
 class TimedSteps;
 } // namespace platform
@@ -48,6 +49,8 @@ struct UFMainServices {
     // Paces everything timed in the window: slides, list slides, the busy pointer.
     std::unique_ptr<platform::Clock> clock;
     std::unique_ptr<platform::SoundPlayer> sound;
+    // Every question to the player, the name entry's included.
+    std::shared_ptr<platform::Dialogs> dialogs;
     PictureLoader loadPicture;
     // How long a player's slide takes; tests shorten it to play whole games quickly.
     std::chrono::milliseconds slideDuration{160};
@@ -157,6 +160,7 @@ private:
     // Shared with the name entry, which asks for the date when its OK is pressed, maybe after this window.
     std::shared_ptr<platform::Clock> m_clock;
     std::unique_ptr<platform::SoundPlayer> m_sound;
+    std::shared_ptr<platform::Dialogs> m_dialogs;
     PictureLoader m_loadPicture;
 
     // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing

@@ -25,19 +25,19 @@ void UFMain::myPic() {
 
 void UFMain::showUnreadablePicture(std::function<void()> then) {
     m_phase = Phase::Dialog;
-    platform::messageBox(this,
-                         {QStringLiteral("表示出来ない画像ファイルです。"), QStringLiteral("表示不可通知"),
-                          platform::MessageIcon::Stop, platform::MessageButtons::Ok},
-                         afterDialog([this, then = std::move(then)](platform::MessageAnswer) {
-                             then();
-                             becomeIdle();
-                         }));
+    m_dialogs->messageBox(this,
+                          {QStringLiteral("表示出来ない画像ファイルです。"), QStringLiteral("表示不可通知"),
+                           platform::MessageIcon::Stop, platform::MessageButtons::Ok},
+                          afterDialog([this, then = std::move(then)](platform::MessageAnswer) {
+                              then();
+                              becomeIdle();
+                          }));
 }
 
 void UFMain::Command1_Click() {
     runInTurn([this] {
         m_phase = Phase::Dialog;
-        platform::openFileDialog(
+        m_dialogs->openFileDialog(
             this, pictures::pictureFilter(), afterDialog([this](const std::optional<QString>& chosen) {
                 if (!chosen) {
                     becomeIdle();

@@ -157,13 +157,13 @@ void UFMain::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
 void UFMain::announceFinish(const engine::Finish& finish) {
     Picture1[static_cast<std::size_t>(m_game.missingTile())]->setVisible(true);
     m_phase = Phase::Dialog;
-    platform::messageBox(this,
-                         {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
-                          platform::MessageIcon::Information, platform::MessageButtons::Ok},
-                         afterDialog([this, finish](platform::MessageAnswer) {
-                             handOverToRanking(finish);
-                             becomeIdle();
-                         }));
+    m_dialogs->messageBox(this,
+                          {QStringLiteral("完成です！"), QStringLiteral("完成通知"),
+                           platform::MessageIcon::Information, platform::MessageButtons::Ok},
+                          afterDialog([this, finish](platform::MessageAnswer) {
+                              handOverToRanking(finish);
+                              becomeIdle();
+                          }));
 }
 
 void UFMain::Timer1_Timer() {

@@ -25,6 +25,7 @@ void UFMain::handOverToRanking(const engine::Finish& finish) {
     // The dialog asks for the date only at OK, when this window may already be gone: it shares the clock.
     auto today = [clock = m_clock] { return clock->today(); };
     // Owned by itself: it has no parent so that it outlives this window, and deletes itself when closed.
-    auto* dialog = new ranking::UFRankInput(std::move(entry), placement.shown, m_ranking, std::move(today));
+    auto* dialog =
+        new ranking::UFRankInput(std::move(entry), placement.shown, m_ranking, std::move(today), m_dialogs);
     dialog->showOver(this);
 }

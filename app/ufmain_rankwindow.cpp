@@ -24,16 +24,16 @@ void UFMain::Command4_Click() {
 void UFMain::MR0_Click() {
     runInTurn([this] {
         m_phase = Phase::Dialog;
-        platform::messageBox(this,
-                             {QStringLiteral("本当にクリアして良いですか？"), QStringLiteral("削除確認"),
-                              platform::MessageIcon::Question, platform::MessageButtons::YesNo},
-                             afterDialog([this](platform::MessageAnswer answer) {
-                                 if (answer == platform::MessageAnswer::Yes) {
-                                     clearRanking();
-                                 } else {
-                                     becomeIdle();
-                                 }
-                             }));
+        m_dialogs->messageBox(this,
+                              {QStringLiteral("本当にクリアして良いですか？"), QStringLiteral("削除確認"),
+                               platform::MessageIcon::Question, platform::MessageButtons::YesNo},
+                              afterDialog([this](platform::MessageAnswer answer) {
+                                  if (answer == platform::MessageAnswer::Yes) {
+                                      clearRanking();
+                                  } else {
+                                      becomeIdle();
+                                  }
+                              }));
     });
 }
 
@@ -44,8 +44,8 @@ void UFMain::clearRanking() {
         becomeIdle();
         return;
     }
-    platform::messageBox(this,
-                         {written.error, ranking::writeFailureTitle(), platform::MessageIcon::Stop,
-                          platform::MessageButtons::Ok},
-                         afterDialog([this](platform::MessageAnswer) { becomeIdle(); }));
+    m_dialogs->messageBox(this,
+                          {written.error, ranking::writeFailureTitle(), platform::MessageIcon::Stop,
+                           platform::MessageButtons::Ok},
+                          afterDialog([this](platform::MessageAnswer) { becomeIdle(); }));
 }

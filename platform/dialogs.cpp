@@ -9,14 +9,15 @@
 namespace platform {
 
 namespace {
-MessageHook& messageHook() {
-    static MessageHook hook;
-    return hook;
-}
-FileDialogHook& fileDialogHook() {
-    static FileDialogHook hook;
-    return hook;
-}
+class SystemDialogs : public Dialogs {
+public:
+    void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then) override {
+        platform::messageBox(parent, request, std::move(then));
+    }
+    void openFileDialog(QWidget* parent, const QString& filter, FileThen then) override {
+        platform::openFileDialog(parent, filter, std::move(then));
+    }
+};
 
 QMessageBox::Icon toQt(MessageIcon icon) {
     switch (icon) {
@@ -30,11 +31,9 @@ QMessageBox::Icon toQt(MessageIcon icon) {
 }
 } // namespace
 
-void setMessageHook(MessageHook hook) {
-    messageHook() = std::move(hook);
-}
-void setFileDialogHook(FileDialogHook hook) {
-    fileDialogHook() = std::move(hook);
+std::shared_ptr<Dialogs> systemDialogs() {
+    static const std::shared_ptr<Dialogs> dialogs = std::make_shared<SystemDialogs>();
+    return dialogs;
 }
 
 void takeBackActivation(QWidget* window) {
@@ -44,13 +43,6 @@ void takeBackActivation(QWidget* window) {
 }
 
 void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then) {
-    if (messageHook()) {
-        const MessageAnswer answer = messageHook()(request);
-        if (then) {
-            then(answer);
-        }
-        return;
-    }
     const bool yesNo = request.buttons == MessageButtons::YesNo;
     // Owned by parent while open, so that a window deleted meanwhile takes its box with it.
     auto* box = new QMessageBox(toQt(request.icon), request.title, request.text,
@@ -73,10 +65,6 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
 }
 
 void openFileDialog(QWidget* parent, const QString& filter, FileThen then) {
-    if (fileDialogHook()) {
-        then(fileDialogHook()(filter));
-        return;
-    }
     QFileDialog* dialog = makeOpenFileDialog(parent, filter);
     QObject::connect(
         dialog, &QDialog::finished, dialog, [parent, dialog, then = std::move(then)](int result) {

@@ -1,11 +1,11 @@
-// The one place where the game asks the player something: message boxes and the open-file dialog.
-// Tests either answer the real dialogs (they are ordinary modal widgets) or install a hook.
+// The one place where the game asks the player something: message boxes and the open-file dialog. The
+// windows reach them through a Dialogs object they are given, so that tests can answer in their stead.
 #pragma once
 
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -39,11 +39,15 @@ void openFileDialog(QWidget* parent, const QString& filter, FileThen then);
 // activation back to the window beneath a closed dialog. A window not shown is left alone.
 void takeBackActivation(QWidget* window);
 
-using MessageHook = std::function<MessageAnswer(const MessageRequest&)>;
-using FileDialogHook = std::function<std::optional<QString>(const QString& filter)>;
-// Replace the real dialogs (an empty function restores them): a hook answers at once, and what follows the
-// answer runs before the call returns. For tests and the benchmark program.
-void setMessageHook(MessageHook hook);
-void setFileDialogHook(FileDialogHook hook);
+// The dialogs as a window is given them: the real ones above, or a test's.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then = {}) = 0;
+    virtual void openFileDialog(QWidget* parent, const QString& filter, FileThen then) = 0;
+};
+
+// The real message boxes and open-file dialog, shared by every window that is given nothing else.
+std::shared_ptr<Dialogs> systemDialogs();
 
 } // namespace platform

@@ -42,8 +42,10 @@ void setBoxColour(QLineEdit* box, QColor colour) {
 
 namespace ranking {
 
-UFRankInput::UFRankInput(Entry entry, const Tables& shown, Module1& ranking, Today today)
-    : QWidget(nullptr), m_entry(std::move(entry)), m_ranking(ranking), m_today(std::move(today)) {
+UFRankInput::UFRankInput(Entry entry, const Tables& shown, Module1& ranking, Today today,
+                         std::shared_ptr<platform::Dialogs> dialogs)
+    : QWidget(nullptr), m_entry(std::move(entry)), m_ranking(ranking), m_dialogs(std::move(dialogs)),
+      m_today(std::move(today)) {
     Q_ASSERT((m_entry.place >= 1 && m_entry.place <= kPlaces) || m_entry.place == kNoPlace);
     if (m_entry.place < 1 || m_entry.place > kPlaces) {
         m_entry.place = kNoPlace;
@@ -154,7 +156,7 @@ void UFRankInput::Command1_Click() {
 
 void UFRankInput::report(const QString& text, const QString& title, platform::MessageIcon icon,
                          platform::MessageThen then) {
-    platform::messageBox(this, {text, title, icon, platform::MessageButtons::Ok}, std::move(then));
+    m_dialogs->messageBox(this, {text, title, icon, platform::MessageButtons::Ok}, std::move(then));
 }
 
 } // namespace ranking

@@ -31,9 +31,10 @@ public:
     // shown: the ranking as read when the game was finished; the dialog shows it with the entry inserted.
     // A top-level window that deletes itself when closed, so it outlives the main window if need be; the
     // ranking is the application's and outlives every window.
+    // It asks the player through dialogs (shared: it may outlive whoever made it).
     UFRankInput(
-        Entry entry, const Tables& shown, Module1& ranking,
-        Today today = [] { return QDate::currentDate(); });
+        Entry entry, const Tables& shown, Module1& ranking, Today today = [] { return QDate::currentDate(); },
+        std::shared_ptr<platform::Dialogs> dialogs = platform::systemDialogs());
 
     const Entry& entry() const { return m_entry; }
     // Shows the dialog centred over owner (or the screen when there is none), without blocking owner.
@@ -53,6 +54,7 @@ private:
 
     Entry m_entry;
     Module1& m_ranking;
+    std::shared_ptr<platform::Dialogs> m_dialogs;
     Today m_today;
     bool m_done = false;
 

@@ -67,6 +67,7 @@ struct Fixture {
     ranking::Module1 ranking;
     ManualClock clock;
     RecordingSound sound;
+    std::shared_ptr<TestDialogs> dialogs = std::make_shared<TestDialogs>();
     std::unique_ptr<UFMain> window;
 
     // Loads held by the test's gate when it gives one, else decoded for real.
@@ -78,6 +79,7 @@ struct Fixture {
         services.random = random ? std::move(random) : std::make_unique<platform::ClockSeededSource>(42);
         services.clock = std::make_unique<ManualClock>(clock);
         services.sound = std::make_unique<RecordingSound>(sound);
+        services.dialogs = dialogs;
         if (gate) {
             services.loadPicture = gate->loader();
         }

@@ -101,7 +101,7 @@ private slots:
 
     void aWholeGamePlayedBackByClicksAndKeys() {
         Fixture f(std::make_unique<platform::ClockSeededSource>(11));
-        MessageRecorder messages;
+        MessageRecorder messages(f.dialogs);
         platform::ClockSeededSource same(11);
         const Shuffle shuffle = drawnShuffle(same, 3);
         UFMain& w = f.w();
@@ -356,7 +356,7 @@ private slots:
 
     void twoByTwoFromTypedTextAndASolvedShuffle() {
         Fixture f(std::make_unique<testing::ScriptedSource>(solvedTwoByTwo()));
-        MessageRecorder messages;
+        MessageRecorder messages(f.dialogs);
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -382,7 +382,7 @@ private slots:
         const std::vector<double> once = solvedTwoByTwo();
         twice.insert(twice.end(), once.begin(), once.end());
         Fixture f(std::make_unique<testing::ScriptedSource>(twice));
-        MessageRecorder messages;
+        MessageRecorder messages(f.dialogs);
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -411,7 +411,7 @@ private slots:
         plain.fill(Qt::darkCyan);
         QVERIFY(plain.save(path));
         Fixture f(std::make_unique<platform::ClockSeededSource>(23));
-        MessageRecorder messages;
+        MessageRecorder messages(f.dialogs);
         platform::ClockSeededSource same(23);
         const Shuffle shuffle = drawnShuffle(same, 3);
         f.selectSize(3);
@@ -449,7 +449,7 @@ private slots:
 
     void aMovingInputTakesASolvedShuffleApart() {
         Fixture f(std::make_unique<testing::ScriptedSource>(solvedTwoByTwo()));
-        MessageRecorder messages;
+        MessageRecorder messages(f.dialogs);
         typeIntoSizeBox(f);
         f.w().Command2_Click();
         f.press(Qt::Key_Down);
@@ -508,16 +508,16 @@ private slots:
 
     void windowCommandsDuringASlide() {
         Fixture f(std::make_unique<platform::ClockSeededSource>(15), 150ms);
-        MessageRecorder messages;
+        MessageRecorder messages(f.dialogs);
         UFMain& w = f.w();
         QVERIFY(f.showAndStart());
         bool dialogDuringSlide = false;
         int dialogs = 0;
-        platform::setFileDialogHook([&](const QString&) {
+        f.dialogs->answerFile = [&](const QString&) {
             ++dialogs;
             dialogDuringSlide = f.sliding();
             return std::optional<QString>();
-        });
+        };
         QTest::keyClick(f.text1(), w.board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
         f.halfASlide();
         f.selectSize(8);    // the size box
@@ -530,7 +530,7 @@ private slots:
         QCOMPARE(dialogs, 0);
         QVERIFY(messages.asked().empty());
         QVERIFY(f.settle());
-        platform::setFileDialogHook({});
+        f.dialogs->answerFile = {};
         QCOMPARE(dialogs, 1);
         QVERIFY(!dialogDuringSlide);
         QCOMPARE(int(w.board().myGridN), 5); // the running game keeps its size
@@ -559,10 +559,10 @@ private slots:
         const engine::Cell c = engine::movingCell(w.board(), d);
         const int neighbour = w.board().myBoard[c.x][c.y];
         int dialogs = 0;
-        platform::setFileDialogHook([&](const QString&) {
+        f.dialogs->answerFile = [&](const QString&) {
             ++dialogs;
             return std::optional<QString>();
-        });
+        };
         QMimeData drop;
         drop.setUrls({QUrl::fromLocalFile(path)});
         w.Form_OLEDragDrop(&drop);
@@ -580,7 +580,7 @@ private slots:
         QCOMPARE(text(w.board()), before);
         gate.release();
         QTRY_COMPARE(dialogs, 1);
-        platform::setFileDialogHook({});
+        f.dialogs->answerFile = {};
         QCOMPARE(w.currentPicture().width(), 64 * 2540.0 / 96);
         QVERIFY(f.idle());
         QCOMPARE(text(w.board()), before);

@@ -115,7 +115,7 @@ private slots:
     void clearingWithYesEmptiesEverySlot() {
         QVERIFY(writeAll(filePath(), someRanking()));
         testing::Fixture f(nullptr, std::chrono::milliseconds(2), m_dir->path());
-        testing::MessageRecorder answers(platform::MessageAnswer::Yes);
+        testing::MessageRecorder answers(f.dialogs, platform::MessageAnswer::Yes);
         f.child<QAction>("MR0")->trigger();
         QCOMPARE(answers.asked().size(), 1u);
         const platform::MessageRequest& asked = answers.asked().front();
@@ -152,7 +152,7 @@ private slots:
         QVERIFY(writeAll(m_dir->filePath(QStringLiteral("plain")), "x"));
         // A file, not a folder.
         testing::Fixture f(nullptr, std::chrono::milliseconds(2), m_dir->filePath(QStringLiteral("plain")));
-        testing::MessageRecorder answers(platform::MessageAnswer::Yes);
+        testing::MessageRecorder answers(f.dialogs, platform::MessageAnswer::Yes);
         f.child<QAction>("MR0")->trigger();
         QCOMPARE(answers.asked().size(), 2u);
         QVERIFY(answers.asked()[1].icon == platform::MessageIcon::Stop);

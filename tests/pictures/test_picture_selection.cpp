@@ -122,6 +122,7 @@ class PictureSelection : public QObject {
     QString m_wide;   // another one, 600 x 300
     QString m_text;   // not a picture
     testing::ManualClock m_clock;
+    std::shared_ptr<testing::TestDialogs> m_dialogs = std::make_shared<testing::TestDialogs>();
     ranking::Module1 m_ranking{m_dir.path()};
     std::unique_ptr<UFMain> m_window;
 
@@ -209,6 +210,7 @@ private slots:
         services.clock = std::make_unique<testing::ManualClock>(m_clock);
         services.sound = std::make_unique<testing::RecordingSound>();
         services.slideDuration = std::chrono::milliseconds(1);
+        services.dialogs = m_dialogs;
         m_window = std::make_unique<UFMain>(m_ranking, std::move(services));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -330,7 +332,7 @@ private slots:
     void dialogUnreadable() {
         startGameAtOneMinute();
         holdGreenPicture();
-        testing::MessageRecorder messages;
+        testing::MessageRecorder messages(m_dialogs);
         typeIntoNextDialog(m_text);
         chooseInDialog();
         QCOMPARE(messages.asked().size(), std::size_t(1));
@@ -409,7 +411,7 @@ private slots:
             at = centreOf(target);
         }
         QCOMPARE(dropReceiver(form(), at), form()); // Qt offers every drop here to the client area
-        testing::MessageRecorder messages;
+        testing::MessageRecorder messages(m_dialogs);
         const auto data = filesData({m_halves});
         const Drop drop = dragAndDrop(form(), at, data.get());
         QVERIFY(drop.entered); // a drag is taken wherever it comes in; where it may land is told as it moves
@@ -428,7 +430,7 @@ private slots:
         const QPoint otherTile = w().tile(6)->mapTo(form(), w().tile(6)->rect().center());
         const QPoint panel(6560 / 15, 2600 / 15); // the green panel, left of Start
         const auto data = filesData({m_halves});
-        testing::MessageRecorder messages;
+        testing::MessageRecorder messages(m_dialogs);
 
         const Drop refused = dragAndDrop(form(), {panel, tile, otherTile}, data.get());
         QVERIFY(!refused.moved);
@@ -477,10 +479,11 @@ private slots:
         services.clock = std::make_unique<testing::ManualClock>(m_clock);
         services.sound = std::make_unique<testing::RecordingSound>();
         services.loadPicture = gate.loader();
+        services.dialogs = m_dialogs;
         UFMain gated(m_ranking, std::move(services));
         gated.show();
         QVERIFY(QTest::qWaitForWindowExposed(&gated));
-        testing::MessageRecorder messages;
+        testing::MessageRecorder messages(m_dialogs);
         const auto data = filesData({m_halves});
         auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
         dragAndDrop(surface, surface->rect().center(), data.get(), false);
@@ -507,7 +510,7 @@ private slots:
         auto data = filesData({m_wide, m_halves});
         dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
         QCOMPARE(w().currentPicture().width(), 600 * 2540.0 / 96.0);
-        testing::MessageRecorder messages;
+        testing::MessageRecorder messages(m_dialogs);
         data = filesData({m_text, m_halves});
         dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get());
         QCOMPARE(messages.asked().size(), std::size_t(1));
@@ -543,7 +546,7 @@ private slots:
             data = filesData(
                 {write(QStringLiteral("nonsense.wmf"), fixtures::wmf().left(40) + QByteArray(300, '\xFF'))});
         }
-        testing::MessageRecorder messages;
+        testing::MessageRecorder messages(m_dialogs);
         const Drop drop = dragAndDrop(form(), centreOf(QStringLiteral("Label1")), data.get());
         QVERIFY(drop.dropped);
         QCOMPARE(messages.asked().size(), std::size_t(1));

@@ -53,13 +53,13 @@ void writeRankingOf(Module1& ranking, int size, const QStringList& entries) {
 
 // Opens the entry for a time as a finished game would: from the file as it is now.
 UFRankInput* openEntry(
-    Module1& ranking, int size, const QString& time,
+    const std::shared_ptr<testing::TestDialogs>& dialogs, Module1& ranking, int size, const QString& time,
     std::function<QDate()> today = [] { return QDate(2004, 7, 15); }) {
     const Placement placement = ranking.placementFor(size, time);
     if (placement.outcome != Placement::Outcome::Placed) {
         return nullptr;
     }
-    auto* dialog = new UFRankInput({size, time, placement.place}, placement.shown, ranking, today);
+    auto* dialog = new UFRankInput({size, time, placement.place}, placement.shown, ranking, today, dialogs);
     dialog->showOver(nullptr);
     return dialog;
 }
@@ -111,8 +111,9 @@ struct Game {
     testing::ManualClock clock;
     std::unique_ptr<UFMain> window;
 
-    explicit Game(Module1& ranking) {
+    Game(Module1& ranking, std::shared_ptr<testing::TestDialogs> dialogs) {
         UFMain::Services services;
+        services.dialogs = std::move(dialogs);
         services.random = std::make_unique<testing::ScriptedSource>(shuffleRoundTheCorner(3));
         services.clock = std::make_unique<testing::ManualClock>(clock); // shares the test's clock
         services.sound = std::make_unique<testing::RecordingSound>();
@@ -164,6 +165,7 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Module1> m_ranking;
+    std::shared_ptr<testing::TestDialogs> m_dialogs = std::make_shared<testing::TestDialogs>();
     std::unique_ptr<testing::MessageRecorder> m_messages;
     QString path() const { return m_dir->filePath(QStringLiteral("ranking.txt")); }
 };
@@ -172,7 +174,7 @@ void TestRankInput::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_ranking = std::make_unique<Module1>(m_dir->path());
-    m_messages = std::make_unique<testing::MessageRecorder>();
+    m_messages = std::make_unique<testing::MessageRecorder>(m_dialogs);
 }
 
 void TestRankInput::cleanup() {
@@ -187,7 +189,7 @@ void TestRankInput::cleanup() {
 
 void TestRankInput::showsThePlacesWithTheNewTimeInserted() {
     writeRankingOf(*m_ranking, 6, {"01:10,A", "01:20,B", "01:20,C"});
-    UFRankInput* dialog = openEntry(*m_ranking, 6, QStringLiteral("01:20"));
+    UFRankInput* dialog = openEntry(m_dialogs, *m_ranking, 6, QStringLiteral("01:20"));
     QVERIFY(dialog);
     QCOMPARE(dialog->entry().place, 4); // equal times stay above the new one
     QCOMPARE(dialog->windowTitle(), QStringLiteral("ランキング入力"));
@@ -215,7 +217,7 @@ void TestRankInput::showsThePlacesWithTheNewTimeInserted() {
 }
 
 void TestRankInput::enterMovesTheFocusAndASecondEnterPressesOk() {
-    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 4, QStringLiteral("02:05"));
+    QPointer<UFRankInput> dialog = openEntry(m_dialogs, *m_ranking, 4, QStringLiteral("02:05"));
     QVERIFY(dialog);
     const QByteArray before = readFile(path());
     QTest::keyClick(nameBox(dialog, 0), Qt::Key_Return);
@@ -235,7 +237,7 @@ void TestRankInput::enterMovesTheFocusAndASecondEnterPressesOk() {
 }
 
 void TestRankInput::typedNamesAreStoredAsTheFileCanHoldThem() {
-    UFRankInput* dialog = openEntry(*m_ranking, 3, QStringLiteral("00:42"));
+    UFRankInput* dialog = openEntry(m_dialogs, *m_ranking, 3, QStringLiteral("00:42"));
     QVERIFY(dialog);
     nameBox(dialog, 0)->setText(QStringLiteral("さくら,2\n位\t😀é"));
     dialog->Command1_Click();
@@ -248,13 +250,13 @@ void TestRankInput::typedNamesAreStoredAsTheFileCanHoldThem() {
 void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
     writeRankingOf(*m_ranking, 4, {"01:00,X", "02:00,Y"});
     writeRankingOf(*m_ranking, 7, {"03:00,other size"});
-    QPointer<UFRankInput> first = openEntry(*m_ranking, 4, QStringLiteral("01:30"));
+    QPointer<UFRankInput> first = openEntry(m_dialogs, *m_ranking, 4, QStringLiteral("01:30"));
     QVERIFY(first);
     QCOMPARE(first->entry().place, 2);
 
     // While it is open: the ranking is cleared, and a second game's entry is opened and stored.
     QVERIFY(m_ranking->myRankInit().ok);
-    UFRankInput* second = openEntry(*m_ranking, 4, QStringLiteral("01:40"));
+    UFRankInput* second = openEntry(m_dialogs, *m_ranking, 4, QStringLiteral("01:40"));
     QVERIFY(second);
     nameBox(second, 0)->setText(QStringLiteral("second"));
     second->Command1_Click();
@@ -267,8 +269,8 @@ void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
 
     // Two entries open on the same file, stored in the other order: neither takes the other's place.
     writeRankingOf(*m_ranking, 5, {"01:00,X"});
-    UFRankInput* slower = openEntry(*m_ranking, 5, QStringLiteral("01:30"));
-    UFRankInput* faster = openEntry(*m_ranking, 5, QStringLiteral("00:50"));
+    UFRankInput* slower = openEntry(m_dialogs, *m_ranking, 5, QStringLiteral("01:30"));
+    UFRankInput* faster = openEntry(m_dialogs, *m_ranking, 5, QStringLiteral("00:50"));
     QCOMPARE(slower->entry().place, 2);
     nameBox(faster, 0)->setText(QStringLiteral("fast"));
     faster->Command1_Click();
@@ -278,7 +280,7 @@ void TestRankInput::okPlacesTheEntryInTheFileAsItIsThen() {
 }
 
 void TestRankInput::entryOutrankedMeanwhileIsToldAndWritesNothing() {
-    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 8, QStringLiteral("09:00"));
+    QPointer<UFRankInput> dialog = openEntry(m_dialogs, *m_ranking, 8, QStringLiteral("09:00"));
     QVERIFY(dialog);
     writeRankingOf(*m_ranking, 8, {"01:00,a", "02:00,b", "03:00,c", "04:00,d", "05:00,e"});
     const QByteArray full = readFile(path());
@@ -294,7 +296,7 @@ void TestRankInput::entryOutrankedMeanwhileIsToldAndWritesNothing() {
 }
 
 void TestRankInput::unreadableFileIsReportedAndNothingWritten() {
-    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 5, QStringLiteral("01:00"));
+    QPointer<UFRankInput> dialog = openEntry(m_dialogs, *m_ranking, 5, QStringLiteral("01:00"));
     QVERIFY(dialog);
     // Replaced by a FIFO while the dialog is open: OK must neither hang on it nor write over it.
     QVERIFY(QFile::remove(path()));
@@ -311,7 +313,7 @@ void TestRankInput::unreadableFileIsReportedAndNothingWritten() {
 void TestRankInput::closeBoxWritesNothing() {
     writeRankingOf(*m_ranking, 9, {"01:00,a"});
     const QByteArray before = readFile(path());
-    QPointer<UFRankInput> dialog = openEntry(*m_ranking, 9, QStringLiteral("00:30"));
+    QPointer<UFRankInput> dialog = openEntry(m_dialogs, *m_ranking, 9, QStringLiteral("00:30"));
     QVERIFY(dialog);
     nameBox(dialog, 0)->setText(QStringLiteral("never stored"));
     dialog->close();
@@ -328,7 +330,7 @@ void TestRankInput::failedWriteIsReportedAndTheEntryKept() {
     const QString link = other.filePath(QStringLiteral("ranking"));
     QVERIFY(QFile::link(m_dir->path(), link));
     Module1 linked(link);
-    QPointer<UFRankInput> dialog = openEntry(linked, 10, QStringLiteral("12:34"));
+    QPointer<UFRankInput> dialog = openEntry(m_dialogs, linked, 10, QStringLiteral("12:34"));
     QVERIFY(dialog);
     QVERIFY(QFile::remove(link));
     nameBox(dialog, 0)->setText(QStringLiteral("me"));
@@ -349,7 +351,7 @@ void TestRankInput::failedWriteIsReportedAndTheEntryKept() {
 }
 
 void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
-    Game game(*m_ranking);
+    Game game(*m_ranking, m_dialogs);
     game.window->M32_Click(1); // 3×3
     // Choosing another size during the game does not move its time to that size's ranking.
     game.playFor(65s, [&] { game.sizeList()->setCurrentIndex(7); });
@@ -375,7 +377,7 @@ void TestRankInput::solvedGameOpensTheEntryForItsSizeAndTime() {
 }
 
 void TestRankInput::hourLongAndTwoByTwoGamesEarnNoPlace() {
-    Game game(*m_ranking);
+    Game game(*m_ranking, m_dialogs);
     game.window->M32_Click(1);
     game.playFor(3600s + 65s); // the clock would show 01:05
     QCOMPARE(m_messages->asked().size(), std::size_t(1));
@@ -393,7 +395,7 @@ void TestRankInput::hourLongAndTwoByTwoGamesEarnNoPlace() {
 }
 
 void TestRankInput::entryOutlivesTheMainWindow() {
-    Game game(*m_ranking);
+    Game game(*m_ranking, m_dialogs);
     game.window->M32_Click(1);
     game.playFor(30s);
     QCOMPARE(openDialogs().size(), 1);
@@ -412,7 +414,7 @@ void TestRankInput::entryOutlivesTheMainWindow() {
 void TestRankInput::rankingUnreadableAtTheFinishIsPlacedAtOk() {
     writeRankingOf(*m_ranking, 3, {"00:10,a", "00:20,b"});
     const QByteArray readable = readFile(path());
-    Game game(*m_ranking);
+    Game game(*m_ranking, m_dialogs);
     game.window->M32_Click(1);
     QVERIFY(QFile::rename(path(), path() + QStringLiteral(".away")));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ranking.txt"))); // there, but no file to read

@@ -88,22 +88,42 @@ bool ManualClock::anyAlarmSet() const {
     return std::ranges::any_of(m_state->alarms, [](const ManualAlarm* a) { return bool(a->wake); });
 }
 
-MessageRecorder::MessageRecorder(platform::MessageAnswer answer)
-    : m_asked(std::make_shared<std::vector<platform::MessageRequest>>()),
+void TestDialogs::messageBox(QWidget* parent, const platform::MessageRequest& request,
+                             platform::MessageThen then) {
+    if (!answerMessage) {
+        platform::messageBox(parent, request, std::move(then));
+        return;
+    }
+    const platform::MessageAnswer answer = answerMessage(request);
+    if (then) {
+        then(answer);
+    }
+}
+
+void TestDialogs::openFileDialog(QWidget* parent, const QString& filter, platform::FileThen then) {
+    if (!answerFile) {
+        platform::openFileDialog(parent, filter, std::move(then));
+        return;
+    }
+    then(answerFile(filter));
+}
+
+MessageRecorder::MessageRecorder(std::shared_ptr<TestDialogs> dialogs, platform::MessageAnswer answer)
+    : m_dialogs(std::move(dialogs)), m_asked(std::make_shared<std::vector<platform::MessageRequest>>()),
       m_answer(std::make_shared<platform::MessageAnswer>(answer)),
       m_action(std::make_shared<std::function<void()>>()) {
-    platform::setMessageHook(
-        [asked = m_asked, answer = m_answer, act = m_action](const platform::MessageRequest& r) {
-            asked->push_back(r);
-            if (*act) {
-                (*act)();
-            }
-            return *answer;
-        });
+    m_dialogs->answerMessage = [asked = m_asked, answer = m_answer,
+                                act = m_action](const platform::MessageRequest& r) {
+        asked->push_back(r);
+        if (*act) {
+            (*act)();
+        }
+        return *answer;
+    };
 }
 
 MessageRecorder::~MessageRecorder() {
-    platform::setMessageHook({});
+    m_dialogs->answerMessage = {};
 }
 
 void whenModalOpens(std::function<void(QWidget*)> action, int timeoutMs) {

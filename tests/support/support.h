@@ -59,10 +59,23 @@ public:
     std::shared_ptr<QStringList> m_played = std::make_shared<QStringList>();
 };
 
-// Answers every message box through the seam and keeps what was asked.
+// The dialogs a test hands to the windows it builds: message boxes and the file dialog answered at once by
+// the functions set here, the real ones where none is set.
+class TestDialogs : public platform::Dialogs {
+public:
+    void messageBox(QWidget* parent, const platform::MessageRequest& request,
+                    platform::MessageThen then) override;
+    void openFileDialog(QWidget* parent, const QString& filter, platform::FileThen then) override;
+
+    std::function<platform::MessageAnswer(const platform::MessageRequest&)> answerMessage;
+    std::function<std::optional<QString>(const QString& filter)> answerFile;
+};
+
+// Answers every message box of the given dialogs while it lives, and keeps what was asked.
 class MessageRecorder {
 public:
-    explicit MessageRecorder(platform::MessageAnswer answer = platform::MessageAnswer::Ok);
+    explicit MessageRecorder(std::shared_ptr<TestDialogs> dialogs,
+                             platform::MessageAnswer answer = platform::MessageAnswer::Ok);
     ~MessageRecorder();
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
@@ -72,6 +85,7 @@ public:
     void onAsk(std::function<void()> action) { *m_action = std::move(action); }
 
 private:
+    std::shared_ptr<TestDialogs> m_dialogs;
     std::shared_ptr<std::vector<platform::MessageRequest>> m_asked;
     std::shared_ptr<platform::MessageAnswer> m_answer;
     std::shared_ptr<std::function<void()>> m_action;
