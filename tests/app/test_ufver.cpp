@@ -129,7 +129,7 @@ private slots:
             timedOut = true;
             QCoreApplication::quit();
         });
-        watchdog.start(5000);
+        watchdog.start(30000);
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         QApplication::setQuitOnLastWindowClosed(true);
         QApplication::exec(); // returns once the program would end

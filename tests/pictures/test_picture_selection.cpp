@@ -469,7 +469,8 @@ private slots:
         const auto data = filesData({m_halves});
         QVERIFY(dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get(), false).dropped);
         QCOMPARE(w().currentPicture().width(), 200 * 2540.0 / 96.0);
-        QTRY_COMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
+        QVERIFY(settled(&w()));
+        QCOMPARE(w().currentPicture().width(), 300 * 2540.0 / 96.0);
     }
 
     // A decode that lasts shows the busy pointer over the window until it ends; a quick one never does.
