@@ -47,13 +47,20 @@ class TestCommandOrder : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    // A game of 5 x 5 under way, one slide half shown.
+    // A game of 5 x 5 under way in the active window, one slide half shown.
     static void startAndSlide(Fixture& f) {
         QVERIFY(f.showAndStart());
+        f.w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.w()));
         QTest::keyClick(f.text1(), f.w().board().myBlankY > 0 ? Qt::Key_Down : Qt::Key_Up);
         f.halfASlide();
         QVERIFY(f.sliding());
     }
+    // The buttons clicked and F2 pressed, as the player gives them.
+    static void click(Fixture& f, const char* button) {
+        QTest::mouseClick(f.child<QPushButton>(button), Qt::LeftButton);
+    }
+    static void pressF2(Fixture& f) { QTest::keyClick(&f.w(), Qt::Key_F2); }
 
 private slots:
     // "画像指定" then "スタート" behind a slide: the dialog opens when the tile has arrived, and Start waits
@@ -71,8 +78,8 @@ private slots:
         UFMain& w = f.w();
         const QString slid = text(w.board());
         const double before = w.currentPicture().width();
-        w.Command1_Click();
-        w.Command2_Click();
+        click(f, "Command1");
+        pressF2(f);
         QVERIFY(f.settle());
         QWidget* dialog = openedModal();
         QVERIFY(dialog);
@@ -128,21 +135,23 @@ private slots:
         QCOMPARE(testing::boardInconsistency(w), QString());
     }
 
-    // "ランキング" then "スタート": Start waits until the ranking window has been closed.
+    // "ランキング" then "スタート" behind a slide: the ranking window opens when the tile has arrived, and
+    // Start waits until it has been closed.
     void rankingThenStart() {
-        Fixture f(std::make_unique<platform::ClockSeededSource>(43));
-        QVERIFY(f.showAndStart());
+        Fixture f(std::make_unique<platform::ClockSeededSource>(43), 150ms);
+        startAndSlide(f);
         UFMain& w = f.w();
-        const QString before = text(w.board());
-        w.Command4_Click();
-        w.Command2_Click();
+        const QString slid = text(w.board());
+        click(f, "Command4");
+        pressF2(f);
+        QVERIFY(f.settle());
         QWidget* rank = openedModal();
         QVERIFY(rank);
         QCOMPARE(rank->objectName(), QStringLiteral("UFRank"));
-        QCOMPARE(text(w.board()), before);
+        QCOMPARE(text(w.board()), slid);
         QTest::mouseClick(rank->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QTRY_VERIFY(f.idle());
-        QVERIFY(text(w.board()) != before);
+        QVERIFY(text(w.board()) != slid);
         QVERIFY(w.isPlaying());
     }
 
