@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -204,7 +205,8 @@ QByteArray writeTemporary(FileSystem& calls, const QByteArray& path, const QByte
 }
 
 // The rename is an entry in the folder: only once the folder is synced does it outlast a power cut. A file
-// system that has no such sync for folders says so with EINVAL, and has nothing more to give.
+// system that has no such sync for folders says so with EINVAL, and has nothing more to give. On failure
+// errno tells why.
 bool syncFolder(FileSystem& calls, const QByteArray& folder) {
     const int fd = calls.openFolder(folder);
     if (fd < 0) {
@@ -216,7 +218,7 @@ bool syncFolder(FileSystem& calls, const QByteArray& folder) {
 
 // The write itself; the caller holds the lock. The new file is written beside the old one, synced, renamed
 // over it, and the folder synced, so that after a crash or a power cut the file is the old one or the new
-// one, whole, and a write reported as done stays done.
+// one, whole, and, where the folder syncs, a write reported as done stays done.
 WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
     // The file a link names is the one replaced, and the link kept; but never a FIFO or a device.
     const QByteArray named = QFile::encodeName(path);
@@ -239,8 +241,15 @@ WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
         calls.unlink(temporary);
         return writeFailure(path);
     }
-    if (!syncFolder(calls, QFile::encodeName(QFileInfo(QFile::decodeName(target)).absolutePath()))) {
-        return writeFailure(path);
+    // From the rename on, the new file is the one every reader gets: the write is done. A folder that will
+    // not sync only leaves the rename less sure to outlast a power cut; told as a failure, it would have the
+    // player store the same entry a second time, or clear a ranking already cleared.
+    const QString folder = QFileInfo(QFile::decodeName(target)).absolutePath();
+    if (!syncFolder(calls, QFile::encodeName(folder))) {
+        const int why = errno;
+        qWarning("zorupa: the folder %s could not be synced after %s was written: %s",
+                 qUtf8Printable(QDir::toNativeSeparators(folder)),
+                 qUtf8Printable(QDir::toNativeSeparators(path)), std::strerror(why));
     }
     removeLeftovers(path);
     return {};
