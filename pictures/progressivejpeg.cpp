@@ -976,6 +976,8 @@ bool EighthScaleJpeg::complete() const {
 
 qint64 EighthScaleJpeg::readData(char* data, qint64 maxSize) {
     while (m_at == m_chunk.size() && !m_ended) {
+        // A piece read through is gone: at the end there is none to hand over again.
+        m_chunk.clear();
         m_at = 0;
         m_ended = !m_producer->next(m_chunk);
     }

@@ -1,6 +1,8 @@
 // Progressive JPEGs read at 1/8 from the scans that scale uses, against the reader's decode of the whole
 // file: the same pixels for every progression, sampling, size and restart layout, and the whole-file decode
-// for every file that path does not vouch for.
+// for every file that path does not vouch for; and the stream of a large file, handed from the thread that
+// makes it to the reader piece by piece, whole and once, however the two keep pace and however the file
+// gives out.
 #include "pictures/progressivejpeg.h"
 #include "pictures/raster.h"
 
@@ -8,8 +10,12 @@
 #include <QImageReader>
 #include <QRandomGenerator>
 #include <QTest>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -152,6 +158,126 @@ bool takenAtEighth(const QByteArray& bytes, QSize scaled) {
     return !reader.read().isNull() && stream->complete();
 }
 
+// A file that the test paces. Reads on the thread that made it (the survey when the stream is made) pass at
+// once; the stream's own thread counts its reads and, while the file is held, waits at each until the test
+// lets it through. From a chosen byte on, that thread finds the file ended there, or failing, as a file cut
+// short or a lost disk would after the survey.
+class PacedFile : public QIODevice {
+public:
+    enum class Cut { None, Ends, Fails };
+
+    explicit PacedFile(QByteArray bytes) : m_bytes(std::move(bytes)) { open(ReadOnly | Unbuffered); }
+
+    void hold() { m_holding = true; }
+    void cutFrom(qint64 position, Cut how) {
+        m_cutFrom = position;
+        m_cut = how;
+    }
+    // The reads the stream's thread has made or stands at.
+    int arrived() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_arrived;
+    }
+    // Until the stream's thread stands at its read n (from 1), or until `over` holds; true in the first case.
+    template <typename Over> bool waitForRead(int n, Over over) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_arrived >= n || over(); });
+        return m_arrived >= n;
+    }
+    void release(int n) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_released = n;
+        }
+        m_changed.notify_all();
+    }
+    void releaseAll() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_holding = false;
+        }
+        m_changed.notify_all();
+    }
+    // Wakes a waitForRead to look at its `over` again.
+    void wake() {
+        { const std::lock_guard<std::mutex> lock(m_mutex); }
+        m_changed.notify_all();
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        qint64 end = m_bytes.size();
+        if (std::this_thread::get_id() != m_owner) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            const int n = ++m_arrived;
+            m_changed.notify_all();
+            m_changed.wait(lock, [&] { return !m_holding || m_released >= n; });
+            if (m_cut == Cut::Fails && pos() + maxSize > m_cutFrom) {
+                return -1;
+            }
+            if (m_cut == Cut::Ends) {
+                end = m_cutFrom;
+            }
+        }
+        const qint64 count = std::clamp<qint64>(end - pos(), 0, maxSize);
+        std::copy_n(m_bytes.constData() + pos(), count, data);
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const QByteArray m_bytes;
+    const std::thread::id m_owner = std::this_thread::get_id();
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_holding = false;
+    int m_arrived = 0;
+    int m_released = 0;
+    qint64 m_cutFrom = 0;
+    Cut m_cut = Cut::None;
+};
+
+// The size of the pieces the stream's thread hands over.
+constexpr qsizetype kPieceBytes = 16 * 1024;
+
+// A photograph's size, 4:2:0: its stream at 1/8 carries the chroma's every coefficient and runs to many
+// pieces. The last scan that stream needs is the second of the blue chroma's, kLastNeededScan.
+constexpr int kLastNeededScan = 6;
+QByteArray longFile() {
+    static const QByteArray bytes = [] {
+        Encoding e;
+        e.scans = {scan({0, 1, 2}, 0, 0, 0, 1), scan({0}, 1, 63, 0, 1),      scan({2}, 1, 63, 0, 1),
+                   scan({1}, 1, 63, 0, 1),      scan({0, 1, 2}, 0, 0, 1, 0), scan({2}, 1, 63, 1, 0),
+                   scan({1}, 1, 63, 1, 0),      scan({0}, 1, 63, 1, 0)};
+        return encode(detailed(QSize(1024, 768)), e);
+    }();
+    return bytes;
+}
+
+// The stream read to its end on a thread of its own, in the decoder's 4 KiB bites.
+struct Reader {
+    QByteArray got;
+    qint64 last = 0;     // what the read that ended it returned
+    qint64 afterEnd = 0; // what one more read returned
+    std::atomic<bool> done = false;
+    std::thread thread;
+
+    Reader(pictures::EighthScaleJpeg& stream, PacedFile& file)
+        : thread([this, &stream, &file] {
+              char bite[4096];
+              while ((last = stream.read(bite, sizeof bite)) > 0) {
+                  got.append(bite, last);
+              }
+              afterEnd = stream.read(bite, sizeof bite);
+              done = true;
+              file.wake();
+          }) {}
+    ~Reader() {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+};
 } // namespace
 
 Q_DECLARE_METATYPE(Encoding)
@@ -268,6 +394,70 @@ private slots:
             QVERIFY(!takenAtEighth(bytes, scaled));
         }
         QCOMPARE(loaded(bytes, 37).image(), whole);
+    }
+
+    // A photo-sized file whose stream spans many of the pieces its thread hands over: read whole and once
+    // when the reader waits for the pieces, and where the file gives out part of the way, read up to the last
+    // sound piece and then told as failed, never a piece twice.
+    void aLongStreamIsHandedOverWholeAndOnce_data() {
+        QTest::addColumn<int>("cut");
+        QTest::newRow("made slower than it is read") << int(PacedFile::Cut::None);
+        QTest::newRow("the file ends part of the way") << int(PacedFile::Cut::Ends);
+        QTest::newRow("the file fails part of the way") << int(PacedFile::Cut::Fails);
+    }
+    void aLongStreamIsHandedOverWholeAndOnce() {
+        QFETCH(int, cut);
+        const QByteArray bytes = longFile();
+        // The stream as it comes when nothing holds it back.
+        PacedFile free(bytes);
+        const std::unique_ptr<pictures::EighthScaleJpeg> reference = pictures::EighthScaleJpeg::make(free);
+        QVERIFY(reference);
+        const QByteArray whole = reference->readAll();
+        QVERIFY(reference->complete());
+        QVERIFY2(whole.size() > 8 * kPieceBytes, qPrintable(QString::number(whole.size())));
+        // Ended once: no piece handed over again after the last.
+        QCOMPARE(whole.indexOf("\xFF\xD9"), whole.size() - 2);
+
+        // The stream's thread let through one read at a time, each once the test sees it waiting there: the
+        // reader, which only copies, keeps finding the pieces used up.
+        PacedFile file(bytes);
+        file.hold();
+        // From the middle of the last scan the stream needs: about half its rows are made.
+        file.cutFrom((startOfScan(bytes, kLastNeededScan) + startOfScan(bytes, kLastNeededScan + 1)) / 2,
+                     PacedFile::Cut(cut));
+        const std::unique_ptr<pictures::EighthScaleJpeg> stream = pictures::EighthScaleJpeg::make(file);
+        QVERIFY(stream);
+        Reader reader(*stream, file);
+        for (int n = 1; file.waitForRead(n, [&done = reader.done] { return done.load(); }); ++n) {
+            file.release(n);
+        }
+        reader.thread.join();
+        const QByteArray& got = reader.got;
+        QCOMPARE(reader.afterEnd, reader.last); // and nothing more once it has ended
+        if (cut == int(PacedFile::Cut::None)) {
+            QCOMPARE(reader.last, qint64(0));
+            QCOMPARE(got.size(), whole.size());
+            QVERIFY(got == whole);
+            QVERIFY(stream->complete());
+            // And the pieces, read as the decoder reads them, give the whole file's pixels.
+            QCOMPARE(loaded(bytes, 128).image(), wholeFileDecode(bytes, QSize(128, 96)));
+        } else {
+            QCOMPARE(reader.last, qint64(-1));
+            QVERIFY2(got.size() >= 2 * kPieceBytes && got.size() < whole.size(),
+                     qPrintable(QStringLiteral("%1 of %2").arg(got.size()).arg(whole.size())));
+            QVERIFY(whole.startsWith(got));
+            QVERIFY(!stream->complete());
+        }
+    }
+
+    // A reader that stops after its first bite, as the decoder does at a bad scan: the stream ends at once,
+    // its thread stopped wherever it stood, making pieces or waiting for room for them.
+    void aStreamLeftPartWayStopsItsThread() {
+        PacedFile file(longFile());
+        std::unique_ptr<pictures::EighthScaleJpeg> stream = pictures::EighthScaleJpeg::make(file);
+        QVERIFY(stream);
+        QCOMPARE(stream->read(4096).size(), 4096);
+        stream.reset();
     }
 };
 
