@@ -462,6 +462,42 @@ private slots:
         QCOMPARE(label(), QStringLiteral("経過時間　01:15"));
     }
 
+    // A square picture shows its top-left 127/144 in the preview, stretched over the whole box: its quarters,
+    // which meet at half its side, meet 72/127 of the way across, and the band past 127/144 is not shown.
+    void squarePicturePreviewShowsItsTopLeftStretched() {
+        constexpr int kSide = 288; // 127/144 of it is 254 pixels
+        QImage square(kSide, kSide, QImage::Format_RGB32);
+        square.fill(Qt::black);
+        const std::array<QColor, 4> quarters{QColor(Qt::red), QColor(Qt::blue), QColor(Qt::green),
+                                             QColor(Qt::yellow)};
+        for (int y = 0; y < 254; ++y) {
+            for (int x = 0; x < 254; ++x) {
+                square.setPixelColor(x, y, quarters[std::size_t((y >= kSide / 2) * 2 + (x >= kSide / 2))]);
+            }
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        square.save(&buffer, "PNG");
+        const auto data = filesData({write(QStringLiteral("square.png"), bytes)});
+        QVERIFY(dragAndDrop(form(), centreOf(QStringLiteral("Picture2")), data.get()).dropped);
+        QCOMPARE(w().currentPicture().width(), kSide * 2540.0 / 96.0);
+
+        const double meet = 72.0 / 127; // 0.567
+        for (const double y : {0.03, meet - 0.03}) {
+            QCOMPARE(previewColourAt(preview(), 0.03, y), QColor(Qt::red));
+            QCOMPARE(previewColourAt(preview(), meet - 0.03, y), QColor(Qt::red));
+            QCOMPARE(previewColourAt(preview(), meet + 0.03, y), QColor(Qt::blue));
+            QCOMPARE(previewColourAt(preview(), 0.97, y), QColor(Qt::blue));
+        }
+        for (const double y : {meet + 0.03, 0.97}) {
+            QCOMPARE(previewColourAt(preview(), 0.03, y), QColor(Qt::green));
+            QCOMPARE(previewColourAt(preview(), meet - 0.03, y), QColor(Qt::green));
+            QCOMPARE(previewColourAt(preview(), meet + 0.03, y), QColor(Qt::yellow));
+            QCOMPARE(previewColourAt(preview(), 0.97, y), QColor(Qt::yellow));
+        }
+    }
+
     // The drop is answered before the file is read, so a slow picture or the message never holds the
     // file manager that sent it.
     void dropAnsweredBeforeLoading() {

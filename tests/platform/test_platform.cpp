@@ -1,8 +1,10 @@
-// The platform layer: picture boxes and their backing images, picture regions, keys, the paced loop, dialogs.
+// The platform layer: picture boxes and their backing images, picture regions, keys, the paced loop, dialogs,
+// the sound.
 #include "platform/colours.h"
 #include "platform/dialogs.h"
 #include "platform/keys.h"
 #include "platform/picturebox.h"
+#include "platform/services.h"
 #include "platform/timedsteps.h"
 #include "platform/twips.h"
 #include "support/support.h"
@@ -11,10 +13,15 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <fcntl.h>
 #include <numeric>
+#include <unistd.h>
 
 using platform::Picture;
 using platform::PictureBox;
@@ -35,6 +42,62 @@ QColor at(const QImage& image, double xPx, double yPx) {
     const qreal dpr = image.devicePixelRatio();
     return image.pixelColor(int(xPx * dpr), int(yPx * dpr));
 }
+
+// Sets an environment variable for as long as it lives, and puts back what was there.
+class EnvironmentFor {
+public:
+    EnvironmentFor(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_was(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~EnvironmentFor() { m_had ? qputenv(m_name, m_was) : qunsetenv(m_name); }
+    EnvironmentFor(const EnvironmentFor&) = delete;
+    EnvironmentFor& operator=(const EnvironmentFor&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_was;
+};
+
+// Whatever the process writes to its standard error while it lives, from any library, kept instead.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() {
+        std::fflush(stderr);
+        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+            m_saved = ::dup(STDERR_FILENO);
+            ::dup2(m_pipe[1], STDERR_FILENO);
+        }
+    }
+    ~StandardErrorCapture() { restore(); }
+    StandardErrorCapture(const StandardErrorCapture&) = delete;
+    StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+    // What was written so far; the standard error is the process's own again from here on.
+    QByteArray taken() {
+        restore();
+        QByteArray written;
+        char buffer[4096];
+        ssize_t got = 0;
+        while (m_pipe[0] >= 0 && (got = ::read(m_pipe[0], buffer, sizeof buffer)) > 0) {
+            written.append(buffer, got);
+        }
+        return written;
+    }
+
+private:
+    void restore() {
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+            ::close(m_pipe[1]);
+            m_saved = -1;
+        }
+    }
+    int m_pipe[2] = {-1, -1};
+    int m_saved = -1;
+};
 } // namespace
 
 class TestPlatform : public QObject {
@@ -160,6 +223,33 @@ private slots:
 
     // Events as the platforms deliver them: X11 and Wayland carry the XKB keycode (evdev + 8) as the scan
     // code and the produced symbol as the key, so Shift+2 arrives as "@" on a US layout.
+    // A missing move.wav is silence: the real player returns from each play and reports nothing, whether no
+    // sound server answers or a sound backend is there to play.
+    void missingSoundFileIsSilence_data() {
+        QTest::addColumn<QByteArray>("driver");
+        QTest::newRow("no sound server") << QByteArray("pulse");
+        QTest::newRow("a backend that plays") << QByteArray("alsa");
+    }
+    void missingSoundFileIsSilence() {
+        QFETCH(QByteArray, driver);
+        const QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        // libcanberra's own choice of backend; the sound server is one that is not there, never one that
+        // would be started for the test.
+        const EnvironmentFor canberra("CANBERRA_DRIVER", driver);
+        const EnvironmentFor server("PULSE_SERVER", "unix:" + QFile::encodeName(folder.filePath("none")));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        StandardErrorCapture errors;
+        {
+            const std::unique_ptr<platform::SoundPlayer> sound = platform::makeSystemSound();
+            for (int move = 0; move < 3; ++move) {
+                sound->play(folder.filePath(QStringLiteral("move.wav")));
+            }
+        }
+        QCOMPARE(errors.taken(), QByteArray());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
     void virtualKeys_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
