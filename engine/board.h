@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 namespace engine {
@@ -106,11 +105,5 @@ Slide slideOf(int d, int from, int pitch, int step);
 
 // Solved when every cell but the bottom-right one holds its home tile.
 bool isSolved(const Board& board);
-
-// Boards as text for tests and messages: rows separated by " / ", "_" for the empty cell.
-std::string boardToText(const Board& board);
-// The board a text describes. Anything that is not a board (ragged rows, a size outside 2..10, a tile
-// missing, doubled or out of range, no empty cell or two) throws std::invalid_argument naming the fault.
-Board boardFromText(const std::string& text, int tileSize = 0);
 
 } // namespace engine

@@ -25,13 +25,6 @@ QSizeF extentOfPixels(QSize pixels) {
     return {pixels.width() * kHiMetricPerPixel, pixels.height() * kHiMetricPerPixel};
 }
 
-Picture rasterPictureFromImage(const QImage& image) {
-    if (image.isNull()) {
-        return {};
-    }
-    return {image, extentOfPixels(image.size())};
-}
-
 std::unique_ptr<QFile> openRegularFile(const QString& path) {
     if (path.startsWith(u':')) { // compiled-in resources live in memory
         auto file = std::make_unique<QFile>(path);

@@ -39,7 +39,6 @@ private:
 // directory, which a drop can name as easily as a picture, would block the game or feed it endlessly.
 std::unique_ptr<QFile> openRegularFile(const QString& path);
 
-QSizeF extentOfPixels(QSize pixels);                 // HiMetric at 96 dpi
-Picture rasterPictureFromImage(const QImage& image); // extent at 96 dpi
+QSizeF extentOfPixels(QSize pixels); // HiMetric at 96 dpi
 
 } // namespace platform

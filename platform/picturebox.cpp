@@ -30,8 +30,6 @@ int PictureBox::borderPixels() const {
 void PictureBox::setGeometryTwips(int left, int top, int width, int height) {
     m_left = left;
     m_top = top;
-    m_width = width;
-    m_height = height;
     setGeometry(twipsRect(left, top, width, height));
     keepBackingInSize(); // a hidden box gets its resize event only when shown
 }

@@ -24,7 +24,6 @@ public:
     void setTopTwips(int top);
     int leftTwips() const { return m_left; }
     int topTwips() const { return m_top; }
-    int widthTwips() const { return m_width; }
     int borderPixels() const;
 
     // Drawing; coordinates are twips inside the border.
@@ -61,7 +60,7 @@ private:
     QColor m_background;
     QColor m_foreColor;
     QImage m_backing;
-    int m_left = 0, m_top = 0, m_width = 0, m_height = 0;
+    int m_left = 0, m_top = 0;
     double m_currentX = 0, m_currentY = 0;
     double m_fontPoints;
     bool m_fontBold = false;

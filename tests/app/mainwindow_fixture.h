@@ -133,7 +133,7 @@ struct Fixture {
     void setPlainPicture(QColor colour) {
         QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);
         image.fill(colour);
-        window->setCurrentPicture(platform::rasterPictureFromImage(image));
+        window->setCurrentPicture(testing::rasterPictureFromImage(image));
     }
 };
 

@@ -3,6 +3,7 @@
 // the real ones, answered as a player would.
 #include "engine/rules.h"
 #include "mainwindow_fixture.h"
+#include "support/boardtext.h"
 
 #include <QApplication>
 #include <QMimeData>

@@ -259,7 +259,7 @@ void TestHiDpi::tilesMeetAsLaidOut() {
     QFETCH(int, sizeEntry);
     QImage red(300, 300, QImage::Format_RGB32);
     red.fill(QColor(255, 0, 0));
-    m_window->setCurrentPicture(platform::rasterPictureFromImage(red));
+    m_window->setCurrentPicture(testing::rasterPictureFromImage(red));
     startGame(sizeEntry, false);
     const engine::Board& b = m_window->board();
     const QImage shot = onScreen(*m_window);

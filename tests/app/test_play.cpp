@@ -2,6 +2,8 @@
 // and every input that can arrive while a slide or a picture load is running.
 #include "engine/rules.h"
 #include "mainwindow_fixture.h"
+#include "platform/twips.h"
+#include "support/boardtext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -364,7 +366,7 @@ private slots:
         w.Command2_Click();
         QCOMPARE(int(w.board().myGridN), 2);
         QCOMPARE(int(w.board().myTileSize), 3008);
-        QCOMPARE(w.tile(0)->widthTwips(), 2988);
+        QCOMPARE(w.tile(0)->width(), platform::twipsToPixelsRounded(2988));
         QVERIFY(w.tile(2)->isVisibleTo(&w));
         QVERIFY(!w.tile(3)->isVisibleTo(&w));
         QCOMPARE(text(w.board()), QStringLiteral("0 1 / 2 _"));

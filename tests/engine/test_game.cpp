@@ -1,6 +1,7 @@
 // One game's course without a window: the shuffle as drawn, the player's moves, completion and the clock.
 #include "engine/game.h"
 #include "engine/rules.h"
+#include "support/boardtext.h"
 
 #include <QTest>
 #include <deque>

@@ -2,6 +2,7 @@
 // rounding.
 #include "engine/rounding.h"
 #include "engine/rules.h"
+#include "support/boardtext.h"
 
 #include <QTest>
 #include <cmath>

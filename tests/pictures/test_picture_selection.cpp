@@ -158,7 +158,7 @@ class PictureSelection : public QObject {
     void holdGreenPicture() {
         QImage green(200, 200, QImage::Format_ARGB32_Premultiplied);
         green.fill(QColor(0, 160, 0));
-        w().setCurrentPicture(platform::rasterPictureFromImage(green));
+        w().setCurrentPicture(testing::rasterPictureFromImage(green));
     }
 
     // A running game whose clock shows 01:05.

@@ -36,7 +36,7 @@ Picture halves() {
             image.setPixelColor(x, y, Qt::blue);
         }
     }
-    return platform::rasterPictureFromImage(image);
+    return testing::rasterPictureFromImage(image);
 }
 QColor at(const QImage& image, double xPx, double yPx) {
     const qreal dpr = image.devicePixelRatio();

@@ -8,6 +8,13 @@
 
 namespace testing {
 
+platform::Picture rasterPictureFromImage(const QImage& image) {
+    if (image.isNull()) {
+        return {};
+    }
+    return {image, platform::extentOfPixels(image.size())};
+}
+
 struct ManualAlarm;
 
 struct ManualClock::State {

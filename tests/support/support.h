@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/dialogs.h"
+#include "platform/picture.h"
 #include "platform/services.h"
 
 #include <QString>
@@ -13,6 +14,9 @@
 #include <vector>
 
 namespace testing {
+
+// A picture held as if loaded from a file of the image's pixels: its extent at 96 dpi.
+platform::Picture rasterPictureFromImage(const QImage& image);
 
 // A clock the test moves by hand, and with it everything timed on it: its alarms wake only inside advance().
 // Copies share one time, so a test keeps control after handing a copy to a window.
