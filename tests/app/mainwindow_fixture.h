@@ -114,7 +114,7 @@ struct Fixture {
         if (sliding()) {
             clock.advance(slideDuration);
         }
-        QTest::qWaitFor([this] { return window->phase() != UFMain::Phase::Loading; }, 60000);
+        (void)QTest::qWaitFor([this] { return window->phase() != UFMain::Phase::Loading; }, 60000);
         return !sliding() && window->phase() != UFMain::Phase::Loading;
     }
     // Half of a slide under way has been shown.

@@ -23,7 +23,7 @@ QString text(const engine::Board& b) {
 // The modal window that opens next, once it is there.
 QWidget* openedModal() {
     QWidget* modal = nullptr;
-    QTest::qWaitFor([&] { return (modal = QApplication::activeModalWidget()) != nullptr; }, 10000);
+    (void)QTest::qWaitFor([&] { return (modal = QApplication::activeModalWidget()) != nullptr; }, 10000);
     return modal;
 }
 
