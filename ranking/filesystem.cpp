@@ -40,16 +40,10 @@ FileSystem& systemCalls() {
     return calls;
 }
 
-FileSystem* current = nullptr;
-
 } // namespace
 
-FileSystem& fileSystem() {
-    return current ? *current : systemCalls();
-}
-
-void setFileSystem(FileSystem* calls) {
-    current = calls;
+FileSystem& systemFileSystem() {
+    return systemCalls();
 }
 
 } // namespace ranking

@@ -22,10 +22,7 @@ public:
     virtual int openFolder(const QByteArray& path);
 };
 
-// The calls the rewrites use now.
-FileSystem& fileSystem();
-// Puts calls in for every rewrite that follows; nullptr puts the system's own back. The calls must outlive
-// their use.
-void setFileSystem(FileSystem* calls);
+// The system's own calls, which every rewrite uses unless it is given others.
+FileSystem& systemFileSystem();
 
 } // namespace ranking

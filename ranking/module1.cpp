@@ -17,7 +17,7 @@ QString rankingFolderFor(const QString& programFolder, const QString& dataFolder
     return info.isDir() && info.isWritable() ? programFolder : dataFolder;
 }
 
-Module1::Module1(QString folder) : m_folder(std::move(folder)) {}
+Module1::Module1(QString folder, FileSystem& calls) : m_folder(std::move(folder)), m_calls(&calls) {}
 
 QString Module1::rankingPath() const {
     if (!m_folder.isEmpty()) {
@@ -59,7 +59,7 @@ bool Module1::myRankLoad() {
 }
 
 WriteResult Module1::myRankInit() const {
-    return writeRankingFile(rankingPath(), emptyRanking());
+    return writeRankingFile(rankingPath(), emptyRanking(), *m_calls);
 }
 
 Placement Module1::placementFor(int size, const std::optional<QString>& time) {
@@ -76,7 +76,7 @@ Placement Module1::placementFor(int size, const std::optional<QString>& time) {
 }
 
 EntryResult Module1::recordEntry(int size, const QString& time, const QString& name) {
-    return updateRankingFile(rankingPath(), m_tables, size, time, name);
+    return updateRankingFile(rankingPath(), m_tables, size, time, name, *m_calls);
 }
 
 } // namespace ranking

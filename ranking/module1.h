@@ -28,7 +28,8 @@ class Module1 {
 public:
     // folder: where ranking.txt is kept. Empty: beside the program when its folder can be written, in the
     // player's data folder otherwise (which takes over a ranking left beside the program the first time).
-    explicit Module1(QString folder = QString());
+    // calls: the file system calls that rewrite it, the system's own unless a test gives others.
+    explicit Module1(QString folder = QString(), FileSystem& calls = systemFileSystem());
 
     QString rankingPath() const;
     const Tables& tables() const { return m_tables; }
@@ -49,6 +50,7 @@ public:
 
 private:
     QString m_folder;
+    FileSystem* m_calls;
     Tables m_tables;
 };
 

@@ -219,7 +219,7 @@ bool syncFolder(FileSystem& calls, const QByteArray& folder) {
 // The write itself; the caller holds the lock. The new file is written beside the old one, synced, renamed
 // over it, and the folder synced, so that after a crash or a power cut the file is the old one or the new
 // one, whole, and, where the folder syncs, a write reported as done stays done.
-WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
+WriteResult replaceFile(const QString& path, const QByteArray& bytes, FileSystem& calls) {
     // The file a link names is the one replaced, and the link kept; but never a FIFO or a device.
     const QByteArray named = QFile::encodeName(path);
     struct stat existing {};
@@ -232,7 +232,6 @@ WriteResult replaceFile(const QString& path, const QByteArray& bytes) {
         mode = existing.st_mode & 07777;
         target = QFile::encodeName(QFileInfo(path).canonicalFilePath());
     }
-    FileSystem& calls = fileSystem();
     const QByteArray temporary = writeTemporary(calls, target, bytes, mode);
     if (temporary.isEmpty()) {
         return writeFailure(path);
@@ -285,13 +284,13 @@ RankingLock::RankingLock(const QString& rankingPath) : m_lock(lockPathFor(rankin
     }
 }
 
-WriteResult writeRankingFile(const QString& path, const QByteArray& bytes) {
+WriteResult writeRankingFile(const QString& path, const QByteArray& bytes, FileSystem& calls) {
     const RankingLock lock(path);
-    return lock.held() ? replaceFile(path, bytes) : writeFailure(path);
+    return lock.held() ? replaceFile(path, bytes, calls) : writeFailure(path);
 }
 
 EntryResult updateRankingFile(const QString& path, Tables& tables, int size, const QString& time,
-                              const QString& name) {
+                              const QString& name, FileSystem& calls) {
     using Outcome = EntryResult::Outcome;
     const RankingLock lock(path);
     if (!lock.held()) {
@@ -310,7 +309,7 @@ EntryResult updateRankingFile(const QString& path, Tables& tables, int size, con
         return {Outcome::Outranked, kNoPlace, {}};
     }
     const QByteArray after = rankingWithEntry(before, size, place, time, name);
-    const WriteResult written = replaceFile(path, after);
+    const WriteResult written = replaceFile(path, after, calls);
     if (!written.ok) {
         tables = now;
         return {Outcome::NotSaved, place, written.error};
@@ -332,7 +331,7 @@ void adoptProgramRanking(const QString& programRanking, const QString& dataRanki
     const QByteArray copy = readsAsRanking(read.bytes) ? read.bytes : rankingEntries(read.bytes);
     const RankingLock lock(dataRanking);
     if (lock.held() && !QFileInfo::exists(dataRanking)) {
-        replaceFile(dataRanking, copy);
+        replaceFile(dataRanking, copy, systemFileSystem());
     }
 }
 

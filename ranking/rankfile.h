@@ -2,6 +2,7 @@
 // single step for every copy of the game that shares the file.
 #pragma once
 
+#include "filesystem.h"
 #include "rankbytes.h"
 
 #include <QByteArray>
@@ -64,13 +65,14 @@ QString lockPathFor(const QString& rankingPath);
 
 // Under the lock: replaces the file with bytes in one atomic step. A file that exists but is no regular file
 // is never written over.
-WriteResult writeRankingFile(const QString& path, const QByteArray& bytes);
+WriteResult writeRankingFile(const QString& path, const QByteArray& bytes,
+                             FileSystem& calls = systemFileSystem());
 
 // The update of a finished game, one step under the lock: reads the file, places the time where it ranks now
 // and rewrites the file with the entry put in there, every other entry's bytes kept as they were. The tables
 // are left holding what the file holds afterwards.
 EntryResult updateRankingFile(const QString& path, Tables& tables, int size, const QString& time,
-                              const QString& name);
+                              const QString& name, FileSystem& calls = systemFileSystem());
 
 // The first time the data folder's ranking is used, the ranking beside the program (which cannot be written)
 // is copied into it byte for byte, so that nothing the player had is hidden or changed: the whole file when

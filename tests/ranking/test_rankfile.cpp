@@ -121,14 +121,6 @@ private:
     }
 };
 
-// Puts the recording calls in for one case, and the system's back when it ends.
-struct FileSystemInUse {
-    explicit FileSystemInUse(FileSystem& calls) { setFileSystem(&calls); }
-    ~FileSystemInUse() { setFileSystem(nullptr); }
-    FileSystemInUse(const FileSystemInUse&) = delete;
-    FileSystemInUse& operator=(const FileSystemInUse&) = delete;
-};
-
 } // namespace
 
 class TestRankFile : public QObject {
@@ -412,9 +404,8 @@ void TestRankFile::aRewriteIsSyncedRenamedAndItsFolderSynced() {
     writeFile(path(), emptyRanking());
     QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     RecordingFileSystem calls;
-    const FileSystemInUse inUse(calls);
     const Tables t = filledWith(QStringLiteral("x"));
-    QVERIFY(writeRankingFile(path(), writeRanking(t)).ok);
+    QVERIFY(writeRankingFile(path(), writeRanking(t), calls).ok);
 
     // Only once the data is on the disk may the name point at it, and only once the folder is synced does
     // the name stay.
@@ -456,7 +447,7 @@ void TestRankFile::aWriteFailsUntilTheRenameAndIsDoneFromIt() {
     RecordingFileSystem calls;
     calls.failing = failing;
     calls.failure = failure;
-    const FileSystemInUse inUse(calls);
+    Module1 ranking(m_scratch.dir->path(), calls);
     const auto expectNote = [&] {
         if (done && failure != EINVAL) {
             QTest::ignoreMessage(QtWarningMsg,
@@ -466,7 +457,7 @@ void TestRankFile::aWriteFailsUntilTheRenameAndIsDoneFromIt() {
 
     writeFile(path(), old);
     expectNote();
-    const EntryResult entry = rank().recordEntry(4, QStringLiteral("00:01"), QStringLiteral("new"));
+    const EntryResult entry = ranking.recordEntry(4, QStringLiteral("00:01"), QStringLiteral("new"));
     QVERIFY2(calls.calls.contains(failing), qPrintable(calls.calls.join(u',')));
     QCOMPARE(entry.outcome, done ? Outcome::Stored : Outcome::NotSaved);
     QCOMPARE(entry.error.contains(QStringLiteral("ranking.txt")), !done);
@@ -478,7 +469,7 @@ void TestRankFile::aWriteFailsUntilTheRenameAndIsDoneFromIt() {
         for (int place = 2; place <= kPlaces; ++place) {
             QCOMPARE(stored.RankName[4][place], QStringLiteral("old"));
         }
-        QCOMPARE(rank().tables().RankName[4][1], QStringLiteral("new"));
+        QCOMPARE(ranking.tables().RankName[4][1], QStringLiteral("new"));
     } else {
         QCOMPARE(readFile(path()), old);
     }
@@ -489,7 +480,7 @@ void TestRankFile::aWriteFailsUntilTheRenameAndIsDoneFromIt() {
     writeFile(path(), old);
     calls.calls.clear();
     expectNote();
-    const WriteResult clearing = rank().myRankInit();
+    const WriteResult clearing = ranking.myRankInit();
     QVERIFY2(calls.calls.contains(failing), qPrintable(calls.calls.join(u',')));
     QCOMPARE(clearing.ok, done);
     QCOMPARE(readFile(path()), done ? emptyRanking() : old);
