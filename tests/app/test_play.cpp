@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -312,6 +313,31 @@ private slots:
         sound->onPlay = [&] { topAtSound = tile->topTwips(); };
         QTest::keyClick(w.findChild<QWidget*>("Text1"), d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
         QTRY_COMPARE(topAtSound, target);
+    }
+
+    // Without move.wav beside the program the real player is silent, and the move is the same in all else.
+    void aMissingMoveSoundChangesNothingElse() {
+        QVERIFY(!QFile::exists(platform::moveSoundPath()));
+        testing::ManualClock clock;
+        UFMain::Services services;
+        services.random = std::make_unique<platform::ClockSeededSource>(4);
+        services.clock = std::make_unique<testing::ManualClock>(clock);
+        services.sound = platform::makeSystemSound();
+        services.slideDuration = 5ms;
+        QTemporaryDir rankingFolder;
+        ranking::Module1 ranking(rankingFolder.path());
+        UFMain w(ranking, std::move(services));
+        w.Command2_Click();
+        engine::Board expected = w.board();
+        const int d = expected.myBlankY > 0 ? engine::kFromAbove : engine::kFromBelow;
+        engine::applyMove(expected, d);
+        QTest::keyClick(w.findChild<QWidget*>("Text1"), d == engine::kFromAbove ? Qt::Key_Down : Qt::Key_Up);
+        clock.advance(5ms);
+        QCOMPARE(w.phase(), UFMain::Phase::Idle);
+        QCOMPARE(text(w.board()), text(expected));
+        QCOMPARE(testing::boardInconsistency(w), QString());
+        QVERIFY(w.isPlaying());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 
     void inputBeforeTheFirstGameDoesNothing() {
