@@ -2,7 +2,6 @@
 // photo, a large camera photo and the two metafile formats (these include starting the helper).
 #include "application.h"
 #include "bench.h"
-#include "pictures/decoderhelper.h"
 #include "pictures/painting.h"
 #include "pictures/selection.h"
 #include "platform/picturebox.h"
@@ -118,8 +117,6 @@ void loadAndPaint(const char* label, const QString& path, int runs) {
 } // namespace
 
 ZORUPA_BENCH(picture_loading) {
-    // The benchmark runs from its own folder; the helper is built beside the game.
-    pictures::setDecoderHelper(platform::programFolder() + QStringLiteral("/../bin/zorupa-decoder"));
     QTemporaryDir dir;
     QFile builtin(QStringLiteral(":/assets/builtin.jpg"));
     builtin.open(QIODevice::ReadOnly);
@@ -159,7 +156,6 @@ int bigPhotoChild(const char* path) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     setupApplication(app);
-    pictures::setDecoderHelper(platform::programFolder() + QStringLiteral("/../bin/zorupa-decoder"));
     ranking::Module1 ranking;
     UFMain window(ranking);
     window.show();

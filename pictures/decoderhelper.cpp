@@ -1,45 +1,106 @@
-// Running the decoder helper and checking what it hands back.
+// Starting the decoder helper, handing it a picture and checking what it hands back.
 #include "decoderhelper.h"
 
 #include "decoder/format.h"
 #include "platform/services.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace pictures {
 
 namespace {
-QString& helperOverride() {
-    static QString path;
-    return path;
-}
-
-std::chrono::milliseconds& timeLimitOverride() {
-    static std::chrono::milliseconds limit{0};
-    return limit;
-}
-
-std::span<const unsigned char> bytesOf(const QByteArray& a) {
-    return {reinterpret_cast<const unsigned char*>(a.constData()), std::size_t(a.size())};
-}
+using Clock = std::chrono::steady_clock;
 
 constexpr int kDecoderNiceness = 5;
 
 constexpr qint64 kMaxOutputBytes =
     qint64(sizeof(metafile::OutputHeader)) + qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
 
-// Runs in the child between fork and exec, so only async-signal-safe calls.
-void limitHelper(rlim_t cpuSeconds) {
+// What the helper sees of the game's environment: the language, and a test build's sanitizer options.
+// Nothing of the session (its display, bus, runtime folder or home) reaches it.
+constexpr const char* kPassedVariables[] = {"LANG", "LC_ALL", "LC_CTYPE", "ASAN_OPTIONS", "UBSAN_OPTIONS"};
+
+// The program, its arguments and its environment, made before the fork: the child may not allocate.
+struct Launch {
+    std::vector<QByteArray> strings;
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+};
+
+Launch launchOf(const DecoderSettings& settings) {
+    Launch launch;
+    launch.strings.push_back(QFile::encodeName(settings.program()));
+    launch.strings.push_back(QByteArray::number(qint64(settings.preparedLife.count())));
+    const std::size_t arguments = launch.strings.size();
+    launch.strings.push_back("PATH=/usr/bin:/bin");
+    for (const char* name : kPassedVariables) {
+        if (qEnvironmentVariableIsSet(name)) {
+            launch.strings.push_back(QByteArray(name) + '=' + qgetenv(name));
+        }
+    }
+    for (const QString& entry : settings.environment) {
+        launch.strings.push_back(entry.toLocal8Bit());
+    }
+    for (std::size_t i = 0; i < launch.strings.size(); ++i) {
+        (i < arguments ? launch.argv : launch.envp).push_back(launch.strings[i].data());
+    }
+    launch.argv.push_back(nullptr);
+    launch.envp.push_back(nullptr);
+    return launch;
+}
+
+void closeFrom(int first) {
+    if (::syscall(SYS_close_range, unsigned(first), ~0u, 0u) == 0) {
+        return;
+    }
+    rlimit files{};
+    const int last = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
+                         ? int(std::min<rlim_t>(files.rlim_cur, 1 << 20))
+                         : 1 << 16;
+    for (int fd = first; fd < last; ++fd) {
+        ::close(fd);
+    }
+}
+
+// Runs in the child between fork and exec, so only async-signal-safe calls. The helper starts with its
+// channel to the game as standard input and output, standard error, and no other descriptor; with no way to
+// gain privileges; ending with the game.
+[[noreturn]] void becomeHelper(const Launch& launch, int channel, int errors, pid_t game, rlim_t cpuSeconds) {
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != game) {
+        ::_exit(127); // the game ended before the helper could follow it
+    }
+    // Above the three standard descriptors first, in case the game runs without some of them.
+    const int in = ::fcntl(channel, F_DUPFD, 3);
+    const int err = ::fcntl(errors, F_DUPFD, 3);
+    if (in < 0 || err < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(in, STDOUT_FILENO) < 0 ||
+        ::dup2(err, STDERR_FILENO) < 0) {
+        ::_exit(127);
+    }
+    closeFrom(3);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
     const rlimit noFiles{0, 0}; // it writes no files
     ::setrlimit(RLIMIT_FSIZE, &noFiles);
-    // A write past that limit fails rather than ending the helper: fontconfig tries to save its cache when it
-    // finds one out of date, and the picture is drawn all the same without it.
+    // A write past that limit fails rather than ending the helper.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGXFSZ, &ignore, nullptr);
@@ -53,90 +114,283 @@ void limitHelper(rlim_t cpuSeconds) {
     const rlimit memory{rlim_t(kDecoderMemoryLimit), rlim_t(kDecoderMemoryLimit)};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
+        ::_exit(127);
+    }
+    ::execve(launch.argv[0], launch.argv.data(), launch.envp.data());
+    ::_exit(127);
 }
 
-// Reads the helper's answer until it ends, the time limit passes or it says more than any picture needs.
-std::optional<QByteArray> collectOutput(QProcess& helper, const QElapsedTimer& clock,
-                                        std::chrono::milliseconds limit) {
-    QByteArray out;
-    while (helper.state() != QProcess::NotRunning) {
-        const qint64 left = limit.count() - clock.elapsed();
-        if (left <= 0 || (!helper.waitForReadyRead(int(left)) && helper.state() != QProcess::NotRunning)) {
-            return std::nullopt; // out of time
+// One helper process: started, handed a request, waited for.
+class Helper {
+public:
+    static std::unique_ptr<Helper> start(const DecoderSettings& settings) {
+        int pair[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+            return nullptr;
         }
-        out += helper.readAllStandardOutput();
-        if (out.size() > kMaxOutputBytes) {
-            return std::nullopt;
+        // A sanitizer build's reports reach the test's log; a player's helper has nothing to say.
+        const int errors = ZORUPA_ADDRESS_SANITIZER ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3)
+                                                    : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const Launch launch = launchOf(settings);
+        // The CPU limit, in whole seconds, backs up the clock that the exchange watches: it also ends a
+        // helper that this process no longer waits for.
+        const auto cpuSeconds = rlim_t(settings.timeLimit.count() / 1000 + 1);
+        const pid_t game = ::getpid();
+        const pid_t pid = errors < 0 ? -1 : ::fork();
+        if (pid == 0) {
+            becomeHelper(launch, pair[1], errors, game, cpuSeconds);
+        }
+        ::close(pair[1]);
+        if (errors >= 0) {
+            ::close(errors);
+        }
+        if (pid < 0) {
+            ::close(pair[0]);
+            return nullptr;
+        }
+        auto helper = std::unique_ptr<Helper>(new Helper(settings, pid, pair[0]));
+        ::fcntl(pair[0], F_SETFL, O_NONBLOCK);
+        return helper;
+    }
+
+    ~Helper() {
+        if (!m_reaped) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_channel);
+        if (m_pidfd >= 0) {
+            ::close(m_pidfd);
         }
     }
-    out += helper.readAllStandardOutput();
-    if (out.size() > kMaxOutputBytes || helper.exitStatus() != QProcess::NormalExit ||
-        helper.exitCode() != 0) {
-        return std::nullopt;
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    const DecoderSettings& settings() const { return m_settings; }
+    pid_t pid() const { return m_pid; }
+    Clock::duration age() const { return Clock::now() - m_started; }
+
+    // Whether it still waits for a request (and has not ended by itself).
+    bool waiting() {
+        if (!m_reaped && ::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+            m_reaped = true;
+        }
+        return !m_reaped;
     }
-    return out;
+
+    enum class Outcome { Answered, Failed, NotTaken };
+
+    // Sends the request and the file, reads the answer until the helper ends it, and waits for the helper
+    // to end well. Reading and writing go on together: a helper that answers before it has read everything
+    // holds neither side. NotTaken: the helper had ended before it read a byte.
+    Outcome exchange(const QByteArray& request, const QByteArray& file, Clock::time_point deadline,
+                     QByteArray& out) {
+        std::size_t sent = 0;
+        const std::size_t total = std::size_t(request.size() + file.size());
+        bool sending = true;
+        qsizetype length = 0;
+        out.resize(1 << 20);
+        for (;;) {
+            pollfd fd{m_channel, short(POLLIN | (sending ? POLLOUT : 0)), 0};
+            const int wait = waitMs(deadline);
+            if (wait <= 0 || ::poll(&fd, 1, wait) < 0) {
+                if (errno == EINTR && wait > 0) {
+                    continue;
+                }
+                return Outcome::Failed; // out of time
+            }
+            if (sending && (fd.revents & (POLLOUT | POLLERR | POLLHUP))) {
+                const QByteArray& part = sent < std::size_t(request.size()) ? request : file;
+                const std::size_t at = &part == &request ? sent : sent - std::size_t(request.size());
+                const ssize_t n = ::send(m_channel, part.constData() + at, std::size_t(part.size()) - at,
+                                         MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    if (sent == 0 && (errno == EPIPE || errno == ECONNRESET)) {
+                        return Outcome::NotTaken;
+                    }
+                    sending = false; // it stopped reading: its answer says why
+                } else if (n > 0) {
+                    sent += std::size_t(n);
+                }
+                if (sending && sent == total) {
+                    ::shutdown(m_channel, SHUT_WR);
+                    sending = false;
+                }
+            }
+            if (fd.revents & (POLLIN | POLLHUP | POLLERR)) {
+                if (length == out.size()) {
+                    if (out.size() > kMaxOutputBytes) {
+                        return Outcome::Failed; // more than any picture needs
+                    }
+                    out.resize(std::min<qsizetype>(out.size() * 2, kMaxOutputBytes + 1));
+                }
+                const ssize_t n = ::read(m_channel, out.data() + length, std::size_t(out.size() - length));
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                    break;
+                }
+                length += std::max<ssize_t>(n, 0);
+            }
+        }
+        out.resize(length);
+        return length <= kMaxOutputBytes && endedWell(deadline) ? Outcome::Answered : Outcome::Failed;
+    }
+
+private:
+    Helper(const DecoderSettings& settings, pid_t pid, int channel)
+        : m_settings(settings), m_pid(pid), m_channel(channel),
+          m_pidfd(int(::syscall(SYS_pidfd_open, pid, 0))), m_started(Clock::now()) {}
+
+    static int waitMs(Clock::time_point deadline) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return int(std::clamp<long long>(left, 0, 1 << 30));
+    }
+
+    // Whether it exited with status 0 before the deadline.
+    bool endedWell(Clock::time_point deadline) {
+        int status = 0;
+        for (;;) {
+            const pid_t ended = ::waitpid(m_pid, &status, WNOHANG);
+            if (ended == m_pid) {
+                m_reaped = true;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            }
+            const int wait = waitMs(deadline);
+            if (ended < 0 || wait <= 0) {
+                return false;
+            }
+            // Its end makes the process descriptor readable; without one (an old kernel), a short nap.
+            pollfd fd{m_pidfd, POLLIN, 0};
+            if (m_pidfd < 0 || ::poll(&fd, 1, wait) < 0) {
+                ::usleep(1000);
+            }
+        }
+    }
+
+    DecoderSettings m_settings;
+    pid_t m_pid;
+    int m_channel;
+    int m_pidfd;
+    Clock::time_point m_started;
+    bool m_reaped = false;
+};
+
+// The helper started ahead of a choice, if one waits.
+struct PreparedSlot {
+    std::mutex mutex;
+    std::unique_ptr<Helper> helper;
+};
+
+PreparedSlot& preparedSlot() {
+    static PreparedSlot slot; // ended with the game
+    return slot;
+}
+
+// A waiting helper that is still good for a decode with these settings: started with them, and not so close
+// to the end of its wait that it could end while the request is on its way.
+bool usable(Helper& helper, const DecoderSettings& settings) {
+    const auto margin = std::min<Clock::duration>(settings.preparedLife / 2, std::chrono::seconds(2));
+    return helper.settings() == settings && helper.age() < settings.preparedLife - margin && helper.waiting();
+}
+
+std::unique_ptr<Helper> takePrepared(const DecoderSettings& settings) {
+    PreparedSlot& slot = preparedSlot();
+    const std::lock_guard lock(slot.mutex);
+    std::unique_ptr<Helper> helper = std::move(slot.helper);
+    return helper && usable(*helper, settings) ? std::move(helper) : nullptr;
+}
+
+std::optional<metafile::OutputHeader> parsedHeader(const QByteArray& output) {
+    return metafile::parseOutput(
+        {reinterpret_cast<const unsigned char*>(output.constData()), std::size_t(output.size())});
+}
+
+// A kernel without Landlock (or a container that refuses it) leaves the helper with its other layers:
+// the player's terminal hears of it once.
+void noteMissingLayers(std::uint32_t layers) {
+    if (!(layers & metafile::kLandlockFiles)) {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            std::fputs("zorupa: this system offers no Landlock: pictures are decoded with the decoder's "
+                       "other confinement only\n",
+                       stderr);
+        });
+    }
 }
 } // namespace
 
-void setDecoderHelper(const QString& path) {
-    helperOverride() = path;
+QString DecoderSettings::program() const {
+    return helper.isEmpty() ? platform::programFolder() + QStringLiteral("/zorupa-decoder") : helper;
 }
 
-void setDecoderTimeLimit(std::chrono::milliseconds limit) {
-    timeLimitOverride() = limit;
-}
-
-std::chrono::milliseconds decoderTimeLimit() {
-    return timeLimitOverride().count() > 0 ? timeLimitOverride() : kDecoderTimeLimit;
-}
-
-QString decoderHelper() {
-    if (!helperOverride().isEmpty()) {
-        return helperOverride();
+void prepareDecoder(const DecoderSettings& settings) {
+    PreparedSlot& slot = preparedSlot();
+    const std::lock_guard lock(slot.mutex);
+    if (slot.helper && usable(*slot.helper, settings)) {
+        return; // the dialog opened while a drag is over the window, or the other way round
     }
-    return platform::programFolder() + QStringLiteral("/zorupa-decoder");
+    slot.helper = Helper::start(settings);
 }
 
-std::optional<QByteArray> runDecoderHelper(const QByteArray& input, int neededLongSide) {
-    QElapsedTimer clock;
-    clock.start();
-    QProcess helper;
-    helper.setProgram(decoderHelper());
-    helper.setArguments({QString::number(neededLongSide)});
-    helper.setStandardErrorFile(QProcess::nullDevice());
-    const std::chrono::milliseconds limit = decoderTimeLimit();
-    // The CPU limit, in whole seconds, backs up the clock that collectOutput watches: it also ends a helper
-    // that this process no longer waits for.
-    const auto cpuSeconds = rlim_t(limit.count() / 1000 + 1);
-    helper.setChildProcessModifier([cpuSeconds] { limitHelper(cpuSeconds); });
-    helper.start(QIODevice::ReadWrite);
-    if (!helper.waitForStarted(int(limit.count()))) {
+void endPreparedDecoder() {
+    PreparedSlot& slot = preparedSlot();
+    const std::lock_guard lock(slot.mutex);
+    slot.helper.reset();
+}
+
+qint64 preparedDecoderProcess() {
+    PreparedSlot& slot = preparedSlot();
+    const std::lock_guard lock(slot.mutex);
+    return slot.helper && slot.helper->waiting() ? slot.helper->pid() : 0;
+}
+
+std::optional<QByteArray> runDecoderHelper(const QByteArray& file, int neededLongSide,
+                                           const DecoderSettings& settings) {
+    const Clock::time_point deadline = Clock::now() + settings.timeLimit;
+    metafile::Request header;
+    header.longSide = std::uint32_t(std::clamp(neededLongSide, 1, metafile::kMaxSide));
+    const QByteArray request(reinterpret_cast<const char*>(&header), sizeof header);
+    QByteArray out;
+    std::unique_ptr<Helper> helper = takePrepared(settings);
+    if (helper) {
+        const Helper::Outcome outcome = helper->exchange(request, file, deadline, out);
+        if (outcome != Helper::Outcome::NotTaken) {
+            return outcome == Helper::Outcome::Answered ? std::optional(std::move(out)) : std::nullopt;
+        }
+    }
+    helper = Helper::start(settings);
+    if (!helper || helper->exchange(request, file, deadline, out) != Helper::Outcome::Answered) {
         return std::nullopt;
-    }
-    helper.write(input);
-    helper.closeWriteChannel();
-    std::optional<QByteArray> out = collectOutput(helper, clock, limit);
-    if (!out) {
-        helper.kill();
-        helper.waitForFinished(1000);
     }
     return out;
 }
 
-platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide) {
+platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide,
+                                 const DecoderSettings& settings) {
     if (file.size() > qsizetype(metafile::kMaxFileBytes)) {
         return {};
     }
-    const std::optional<QByteArray> out = runDecoderHelper(file, neededLongSide);
-    return out ? pictureFromHelperOutput(*out) : platform::Picture();
+    const std::optional<QByteArray> out = runDecoderHelper(file, neededLongSide, settings);
+    if (!out) {
+        return {};
+    }
+    platform::Picture picture = pictureFromHelperOutput(*out);
+    if (!picture.isEmpty()) {
+        noteMissingLayers(parsedHeader(*out)->layers);
+    }
+    return picture;
 }
 
 platform::Picture pictureFromHelperOutput(const QByteArray& output) {
-    const std::optional<metafile::OutputHeader> header = metafile::parseOutput(bytesOf(output));
-    if (!header) {
+    const std::optional<metafile::OutputHeader> header = parsedHeader(output);
+    // A helper that could not install its system call filter decodes nothing; an answer without it is
+    // not from this game's helper.
+    if (!header || !(header->layers & metafile::kSyscallFilter)) {
         return {};
     }
-    QImage image(int(header->width), int(header->height), QImage::Format_ARGB32);
+    // An opaque picture's alpha bytes are ignored rather than trusted.
+    QImage image(int(header->width), int(header->height),
+                 header->opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull()) {
         return {};
     }
@@ -145,7 +399,7 @@ platform::Picture pictureFromHelperOutput(const QByteArray& output) {
     for (int y = 0; y < image.height(); ++y) {
         std::memcpy(image.scanLine(y), pixels + std::size_t(y) * rowBytes, rowBytes);
     }
-    return {image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+    return {std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied),
             QSizeF(header->extentWidth, header->extentHeight)};
 }
 

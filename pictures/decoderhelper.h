@@ -1,12 +1,13 @@
-// Untrusted pictures (metafiles, SVG, and every photo format beyond JPEG, GIF, BMP, ICO and PNG) decoded by
-// the helper program zorupa-decoder, one process per picture, under a time and a memory limit: a crash, a
-// hang, a decompression bomb or nonsense there is a picture that cannot be shown.
+// Every picture a player gives is decoded by the helper program zorupa-decoder, one process per picture,
+// under a time and a memory limit and in a confinement of its own: a crash, a hang, a decompression bomb, a
+// parser taken over by a crafted file or nonsense there is a picture that cannot be shown.
 #pragma once
 
 #include "platform/picture.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <optional>
 
@@ -27,26 +28,42 @@ namespace pictures {
 // slower: it is given the time the game's own helper needs, times four.
 inline constexpr std::chrono::milliseconds kDecoderTimeLimit{ZORUPA_ADDRESS_SANITIZER ? 20000 : 5000};
 inline constexpr qint64 kDecoderMemoryLimit = 1024LL * 1024 * 1024; // address space of the helper
+// How long a helper started ahead of a choice waits for its picture before it ends by itself.
+inline constexpr std::chrono::milliseconds kPreparedDecoderLife{60000};
 
-// The time limit of each run, kDecoderTimeLimit unless set here. Tests that must not depend on the machine's
-// speed set their own: a long one for large renders on a loaded machine, a short one to see a hang cut off.
-// Zero returns to the default.
-void setDecoderTimeLimit(std::chrono::milliseconds limit);
-std::chrono::milliseconds decoderTimeLimit();
+// Which helper decodes and under which limits. The game's own by default; the tests and the benchmark, which
+// run from elsewhere, name the built helper, and tests that must not depend on the machine's speed give
+// their own time limits.
+struct DecoderSettings {
+    QString helper; // empty: zorupa-decoder beside the game (platform::programFolder())
+    std::chrono::milliseconds timeLimit = kDecoderTimeLimit;
+    std::chrono::milliseconds preparedLife = kPreparedDecoderLife;
+    // NAME=value entries added to the helper's reduced environment; the game adds none.
+    QStringList environment;
 
-// The helper lives beside the game (platform::programFolder()). Programs that run from elsewhere, the
-// tests and the benchmark, name the built helper here; an empty path returns to the default.
-void setDecoderHelper(const QString& path);
-QString decoderHelper();
+    QString program() const;
+    bool operator==(const DecoderSettings&) const = default;
+};
+
+// Starts a helper ahead of need, so that the next decode with the same settings finds it started (a drag
+// entering the window, the file dialog opening). It ends after settings.preparedLife unused, when the next
+// decode has used it, or at endPreparedDecoder(); at most one waits at a time. Callable from any thread.
+void prepareDecoder(const DecoderSettings& settings = {});
+// Ends the helper started ahead, if one waits (the choice ended without a picture, the game ends).
+void endPreparedDecoder();
+// The process id of the helper that waits, or 0.
+qint64 preparedDecoderProcess();
 
 // The whole file as read from disk, to the helper and back, at no more than neededLongSide on its long side
-// (metafiles keep the size their extent gives). Empty on any failure.
-platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide = platform::kMaxDecodedSide);
+// (metafiles keep the size their extent gives). Empty on any failure. Callable from any thread.
+platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide = platform::kMaxDecodedSide,
+                                 const DecoderSettings& settings = {});
 
 // One run of the helper under its limits: what it wrote, if it ended well within the time limit and
 // wrote no more than the largest answer.
-std::optional<QByteArray> runDecoderHelper(const QByteArray& input,
-                                           int neededLongSide = platform::kMaxDecodedSide);
+std::optional<QByteArray> runDecoderHelper(const QByteArray& file,
+                                           int neededLongSide = platform::kMaxDecodedSide,
+                                           const DecoderSettings& settings = {});
 
 // The helper's answer turned into a picture; empty unless it is complete and well-formed.
 platform::Picture pictureFromHelperOutput(const QByteArray& output);

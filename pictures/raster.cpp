@@ -243,10 +243,8 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
         return {};
     }
     const QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
-    image = toSrgb(fitted(std::move(image), kMaxDecodedSide));
-    // In place where the formats allow (RGB32 does): a copy of a large picture costs its page faults.
-    return {std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied),
-            extentOfPixels(extentPixels)};
+    // In the format the reader gave: whoever draws it converts it once, in place where the formats allow.
+    return {toSrgb(fitted(std::move(image), kMaxDecodedSide)), extentOfPixels(extentPixels)};
 }
 
 } // namespace pictures

@@ -1,6 +1,7 @@
 // Choosing a picture: the open-file dialog's filter, the loader, and what a drop carries.
 #pragma once
 
+#include "decoderhelper.h"
 #include "platform/picture.h"
 
 #include <QString>
@@ -14,10 +15,12 @@ namespace pictures {
 QString pictureFilter();
 
 // Any picture file the game can show, decided by its content, in sRGB: the one entry for every load (the
-// built-in photograph, the dialog, a drop). JPEG, GIF, BMP, ICO and PNG decode here; metafiles, SVG and
-// every other format in the decoder helper. A picture is decoded no larger than neededLongSide requires.
-// Empty when the file cannot be shown.
-platform::Picture loadPicture(const QString& path, int neededLongSide = platform::kMaxDecodedSide);
+// built-in photograph, the dialog, a drop). A player's file, whatever its format, is read here and decoded
+// only in the decoder helper; the program's own pictures (Qt resources) are decoded here. A picture is
+// decoded no larger than neededLongSide requires. Empty when the file cannot be shown. Callable from any
+// thread.
+platform::Picture loadPicture(const QString& path, int neededLongSide = platform::kMaxDecodedSide,
+                              const DecoderSettings& settings = {});
 
 // The first local file a drop carries, in the drop's own order; nothing for text or a remote address.
 std::optional<QString> firstDroppedFile(const QMimeData* data);

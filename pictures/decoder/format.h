@@ -1,5 +1,5 @@
 // What the game and its decoder helper agree on: how a metafile is recognised and measured from its
-// header, and the layout of the decoded picture the helper writes back.
+// header, the request the game sends, and the layout of the decoded picture the helper writes back.
 #pragma once
 
 #include <algorithm>
@@ -132,14 +132,30 @@ inline PixelSize renderSize(Extent e) {
     return {side(w), side(h)};
 }
 
+// What the game sends the helper: this header, then the picture file's bytes until the end of the stream.
+struct Request {
+    char magic[4] = {'Z', 'R', 'Q', '1'};
+    std::uint32_t longSide = 0; // the most pixels the answer may have on its long side
+};
+static_assert(sizeof(Request) == 8);
+
+// The layers of confinement the helper had in force while it decoded, as it reports them.
+enum Layer : std::uint32_t {
+    kLandlockFiles = 1u << 0,   // file system access beneath what decoding reads, nothing writable
+    kLandlockNetwork = 1u << 1, // no TCP
+    kLandlockScope = 1u << 2,   // no abstract sockets, no signals outside
+    kSyscallFilter = 1u << 3,   // the seccomp filter
+};
+
 // What the helper writes on success: this header, then width * height pixels of 32-bit ARGB (not
 // premultiplied, so that no bit pattern is invalid) in the machine's byte order, row after row, nothing
-// after.
+// after. An opaque picture's alpha bytes mean nothing.
 struct OutputHeader {
     char magic[4] = {'Z', 'M', 'F', '1'};
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::uint32_t reserved = 0;
+    std::uint16_t layers = 0; // Layer flags
+    std::uint16_t opaque = 0; // 1: every pixel is opaque
     double extentWidth = 0;
     double extentHeight = 0;
 };

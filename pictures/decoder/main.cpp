@@ -1,26 +1,68 @@
-// zorupa-decoder: decodes one picture file read from standard input, at no more than the long side its
-// argument gives, and writes its pixels (in sRGB) and natural extent to standard output. It runs as a
-// process of its own, under time and memory limits set by the game, because the decoders of metafiles, SVG
-// and the photo formats beyond JPEG, GIF, BMP, ICO and PNG are large parsers facing untrusted files:
-// whatever goes wrong here ends this process, never the game. Exit status 0 with a complete answer,
-// anything else is a failure.
-#include "photos.h"
-#include "render.h"
+// zorupa-decoder: decodes one picture file that the game sends on standard input, after a request saying
+// the long side it needs, and writes its pixels (in sRGB) and natural extent to standard output. Every
+// picture a player gives is parsed here and nowhere else, because picture parsers face untrusted files:
+// the game starts this process under time and memory limits, and it confines itself before it reads the
+// picture, so that whatever a crafted file makes of a parser stays inside a process that can do nothing but
+// answer. Exit status 0 with a complete answer, anything else is a failure.
+// Its one argument: how long, in milliseconds, it waits for the request (a helper started ahead of a choice).
+#include "confinement.h"
+#include "format.h"
+#include "formats.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <poll.h>
 #include <unistd.h>
+#include <vector>
+
+#ifdef ZORUPA_DECODER_PROBE
+#include "probe.h"
+#endif
 
 namespace {
-std::optional<std::vector<unsigned char>> readInput() {
+// Whether the request has come, waiting up to timeoutMs for it.
+bool requestArrives(int timeoutMs) {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    for (;;) {
+        const int ready = ::poll(&in, 1, timeoutMs);
+        if (ready >= 0 || errno != EINTR) {
+            return ready > 0;
+        }
+    }
+}
+
+bool readAll(void* data, std::size_t length) {
+    auto* p = static_cast<unsigned char*>(data);
+    while (length > 0) {
+        const ssize_t n = ::read(STDIN_FILENO, p, length);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        p += n;
+        length -= std::size_t(n);
+    }
+    return true;
+}
+
+std::optional<std::vector<unsigned char>> readFile() {
     std::vector<unsigned char> data;
     unsigned char chunk[65536];
     for (;;) {
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (n == 0) {
             return data;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
         if (n < 0 || data.size() + std::size_t(n) > metafile::kMaxFileBytes) {
             return std::nullopt;
@@ -34,6 +76,9 @@ bool writeAll(const void* data, std::size_t length) {
     while (length > 0) {
         const ssize_t n = ::write(STDOUT_FILENO, p, length);
         if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
             return false;
         }
         p += n;
@@ -42,66 +87,69 @@ bool writeAll(const void* data, std::size_t length) {
     return true;
 }
 
-// Text, SVG and Qt's image plugins need a GUI application; no window is ever shown.
-template <typename Render> auto withGui(char* program, Render render) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char* argv[] = {program, nullptr};
-    QGuiApplication app(argc, argv);
-    return render();
+bool answer(const platform::Picture& picture, std::uint32_t layers) {
+    const bool opaque = !picture.image().hasAlphaChannel();
+    // 32 bits a pixel: rows follow each other with no gap.
+    const QImage image =
+        picture.image().convertToFormat(opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    if (image.isNull() || image.width() > metafile::kMaxSide || image.height() > metafile::kMaxSide) {
+        return false;
+    }
+    metafile::OutputHeader header;
+    header.width = std::uint32_t(image.width());
+    header.height = std::uint32_t(image.height());
+    header.layers = std::uint16_t(layers);
+    header.opaque = opaque ? 1 : 0;
+    header.extentWidth = picture.width();
+    header.extentHeight = picture.height();
+    return writeAll(&header, sizeof header) && writeAll(image.constBits(), std::size_t(image.sizeInBytes()));
 }
 
-std::optional<metafile::Rendered> rendered(const std::optional<platform::Picture>& picture) {
-    if (!picture || picture->isEmpty()) {
-        return std::nullopt;
-    }
-    const QImage image = picture->image().convertToFormat(QImage::Format_ARGB32);
-    metafile::Rendered out{{picture->width(), picture->height()}, image.width(), image.height(), {}};
-    out.argb.resize(std::size_t(image.width()) * std::size_t(image.height()));
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        std::copy(row, row + image.width(), out.argb.begin() + std::ptrdiff_t(y) * image.width());
-    }
-    return out;
-}
-
-int longSideArgument(int argc, char** argv) {
-    const int side = argc > 1 ? std::atoi(argv[1]) : metafile::kMaxSide;
-    return std::clamp(side > 0 ? side : metafile::kMaxSide, 1, metafile::kMaxSide);
+int waitArgument(int argc, char** argv) {
+    const long ms = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
+    return int(std::clamp<long>(ms, 0, 24 * 3600 * 1000));
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    const int longSide = longSideArgument(argc, argv);
-    const std::optional<std::vector<unsigned char>> input = readInput();
+    const int waitMs = waitArgument(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // no window is ever shown
+    int guiArgc = 1;
+    char* guiArgv[] = {argv[0], nullptr};
+    std::optional<QGuiApplication> gui;
+    // Started ahead of a choice: what decoding would load later (Qt's application, its image plugins,
+    // fontconfig's fonts) is loaded while the player still chooses.
+    if (!requestArrives(0)) {
+        gui.emplace(guiArgc, guiArgv);
+        (void)QImageReader::supportedImageFormats();
+        (void)QFontDatabase::families();
+    }
+    const std::uint32_t layers = confinement::confine();
+    if (!(layers & metafile::kSyscallFilter)) {
+        return 3; // never unconfined
+    }
+    metafile::Request request;
+    if (!requestArrives(waitMs) || !readAll(&request, sizeof request) ||
+        std::memcmp(request.magic, "ZRQ1", 4) != 0) {
+        return 2;
+    }
+    const std::optional<std::vector<unsigned char>> input = readFile();
     if (!input) {
         return 2;
     }
-    const std::span<const unsigned char> file(*input);
-    std::optional<metafile::Rendered> picture;
-    switch (metafile::kindOf(file)) {
-    case metafile::Kind::Wmf:
-        picture = metafile::renderWmf(file);
-        break;
-    case metafile::Kind::Emf:
-        picture = withGui(argv[0], [&] { return metafile::renderEmf(file); });
-        break;
-    case metafile::Kind::None:
-        picture = withGui(argv[0], [&] {
-            const QByteArray bytes(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
-            return rendered(decoder::decodePicture(bytes, longSide));
-        });
-        break;
+    const decoder::Bytes file(*input);
+    const int longSide = std::clamp(int(request.longSide), 1, metafile::kMaxSide);
+#ifdef ZORUPA_DECODER_PROBE
+    if (probe::marked(file)) {
+        return answer(probe::run(file), layers) ? 0 : 4;
     }
+#endif
+    if (decoder::formatOf(file).needsGui && !gui) {
+        gui.emplace(guiArgc, guiArgv);
+    }
+    const decoder::Decoded picture = decoder::decode(file, longSide);
     if (!picture) {
         return 1;
     }
-    metafile::OutputHeader header;
-    header.width = std::uint32_t(picture->width);
-    header.height = std::uint32_t(picture->height);
-    header.extentWidth = picture->extent.width;
-    header.extentHeight = picture->extent.height;
-    const bool written =
-        writeAll(&header, sizeof header) && writeAll(picture->argb.data(), picture->argb.size() * 4);
-    return written ? 0 : 4;
+    return answer(*picture, layers) ? 0 : 4;
 }

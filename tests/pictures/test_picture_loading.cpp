@@ -100,32 +100,29 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
     return jpeg.left(2) + segment + body + jpeg.mid(2);
 }
 
-// Replaces the decoder helper with a shell script for the life of this object.
-class FakeHelper {
-public:
-    FakeHelper(const QTemporaryDir& dir, const QString& script) {
-        const QString path =
-            writeFile(dir, QStringLiteral("fake-helper"), ("#!/bin/sh\n" + script + "\n").toUtf8());
-        ::chmod(QFile::encodeName(path).constData(), 0700);
-        pictures::setDecoderHelper(path);
-    }
-    ~FakeHelper() { pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER)); }
-};
-
 // The renders here are judged by their pictures, not their speed: a sanitizer build or a machine busy with
 // other builds may run the largest of them several times slower than a player's machine would.
 constexpr std::chrono::milliseconds kPatientLimit{120000};
 // Long enough for the helper to start on a busy machine; a hang is cut off after it all the same.
 constexpr std::chrono::milliseconds kShortLimit{1000};
 
-// Gives the helper another time limit for the life of this object (zero: the game's own).
-class TimeLimit {
-public:
-    explicit TimeLimit(std::chrono::milliseconds limit) { pictures::setDecoderTimeLimit(limit); }
-    ~TimeLimit() { pictures::setDecoderTimeLimit(kPatientLimit); }
-    TimeLimit(const TimeLimit&) = delete;
-    TimeLimit& operator=(const TimeLimit&) = delete;
-};
+// The helper built beside the tests (or the installed one), patient.
+pictures::DecoderSettings patient() {
+    pictures::DecoderSettings settings;
+    settings.timeLimit = kPatientLimit;
+    return settings;
+}
+
+// A shell script in the helper's place.
+pictures::DecoderSettings fakeHelper(const QTemporaryDir& dir, const QString& script) {
+    const QString path =
+        writeFile(dir, QStringLiteral("fake-helper"), ("#!/bin/sh\n" + script + "\n").toUtf8());
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+    pictures::DecoderSettings settings;
+    settings.helper = path;
+    settings.timeLimit = kShortLimit;
+    return settings;
+}
 } // namespace
 
 // A HEIF or AVIF file whose image spatial extents (the ispe box) claim 60000 x 60000 pixels.
@@ -147,12 +144,15 @@ class PictureLoading : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
-private slots:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
-        pictures::setDecoderTimeLimit(kPatientLimit);
+    static platform::Picture load(const QString& path, int neededLongSide = platform::kMaxDecodedSide) {
+        return pictures::loadPicture(path, neededLongSide, patient());
     }
+    static platform::Picture decode(const QByteArray& file) {
+        return pictures::decodeInHelper(file, platform::kMaxDecodedSide, patient());
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     void everyFormat_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -188,7 +188,7 @@ private slots:
     void everyFormat() {
         QFETCH(QByteArray, bytes);
         QFETCH(QSizeF, extent);
-        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("picture"), bytes));
+        const platform::Picture p = load(writeFile(m_dir, QStringLiteral("picture"), bytes));
         verifyHalves(p);
         QCOMPARE(p.width(), extent.width());
         QCOMPARE(p.height(), extent.height());
@@ -213,7 +213,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QFETCH(bool, loads);
-        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, name, bytes));
+        const platform::Picture p = load(writeFile(m_dir, name, bytes));
         QCOMPARE(!p.isEmpty(), loads);
         if (loads) {
             verifyHalves(p);
@@ -266,21 +266,21 @@ private slots:
     void notPictures() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, suffix);
-        QVERIFY(pictures::loadPicture(writeFile(m_dir, QStringLiteral("bad.") + suffix, bytes)).isEmpty());
+        QVERIFY(load(writeFile(m_dir, QStringLiteral("bad.") + suffix, bytes)).isEmpty());
     }
 
     // Paths that are not readable files: each must fail at once rather than block or read forever.
     void notFiles() {
-        QVERIFY(pictures::loadPicture(m_dir.path()).isEmpty());
-        QVERIFY(pictures::loadPicture(m_dir.filePath(QStringLiteral("vanished.jpg"))).isEmpty());
-        QVERIFY(pictures::loadPicture(QString()).isEmpty());
-        QVERIFY(pictures::loadPicture(QStringLiteral("/dev/zero")).isEmpty());
+        QVERIFY(load(m_dir.path()).isEmpty());
+        QVERIFY(load(m_dir.filePath(QStringLiteral("vanished.jpg"))).isEmpty());
+        QVERIFY(load(QString()).isEmpty());
+        QVERIFY(load(QStringLiteral("/dev/zero")).isEmpty());
         const QString fifo = m_dir.filePath(QStringLiteral("pipe.jpg"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        QVERIFY(pictures::loadPicture(fifo).isEmpty()); // would block forever if opened for a plain read
+        QVERIFY(load(fifo).isEmpty()); // would block forever if opened for a plain read
         const QString link = m_dir.filePath(QStringLiteral("link-to-pipe.bmp"));
         QVERIFY(QFile::link(fifo, link));
-        QVERIFY(pictures::loadPicture(link).isEmpty());
+        QVERIFY(load(link).isEmpty());
     }
 
     void unreadableFile() {
@@ -290,7 +290,7 @@ private slots:
         const QString path =
             writeFile(m_dir, QStringLiteral("locked.png"), encoded(redBlueHalves(8, 8), "PNG"));
         QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
-        QVERIFY(pictures::loadPicture(path).isEmpty());
+        QVERIFY(load(path).isEmpty());
     }
 
     // A cut-off JPEG decodes, its missing part grey, and keeps the size its header gives.
@@ -299,7 +299,7 @@ private slots:
         const qsizetype scan = jpeg.indexOf("\xFF\xDA");
         QVERIFY(scan > 0);
         const QByteArray cut = jpeg.left(scan + (jpeg.size() - scan) / 3);
-        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("cut.jpg"), cut));
+        const platform::Picture p = load(writeFile(m_dir, QStringLiteral("cut.jpg"), cut));
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.width(), 256 * kPixel);
         QVERIFY(near(p.image().pixelColor(8, 2), Qt::red));
@@ -309,8 +309,8 @@ private slots:
     // A GIF whose screen claims no width while its frame has one: the extent comes from what decodes,
     // never zero (a zero extent would make every later draw divide by it).
     void headerClaimingNoWidth() {
-        const platform::Picture p = pictures::loadPicture(
-            writeFile(m_dir, QStringLiteral("odd.gif"), fixtureFile("zero-width-screen.gif")));
+        const platform::Picture p =
+            load(writeFile(m_dir, QStringLiteral("odd.gif"), fixtureFile("zero-width-screen.gif")));
         QVERIFY(!p.isEmpty());
         QVERIFY(p.width() > 0 && p.height() > 0);
         QVERIFY(p.image().width() <= platform::kMaxDecodedSide);
@@ -321,7 +321,7 @@ private slots:
         const QImage photo =
             redBlueHalves(8000, 6000, QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB888);
         const QString path = writeFile(m_dir, QStringLiteral("camera.jpg"), encoded(photo, "JPG"));
-        const platform::Picture p = pictures::loadPicture(path);
+        const platform::Picture p = load(path);
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.image().size(), QSize(4096, 3072));
         QCOMPARE(p.width(), 8000 * kPixel);
@@ -349,7 +349,7 @@ private slots:
         const QString path =
             writeFile(m_dir, QStringLiteral("display.") + QString::fromLatin1(format).toLower(),
                       encoded(photo, format.constData()));
-        const platform::Picture p = pictures::loadPicture(path, needed);
+        const platform::Picture p = load(path, needed);
         QCOMPARE(p.image().size(), decoded);
         QCOMPARE(p.width(), 1600 * kPixel);
         QCOMPARE(p.height(), 1200 * kPixel);
@@ -379,7 +379,7 @@ private slots:
         const QImage photo = redBlueHalves(stored.width(), stored.height(), QImage::Format_RGB888);
         const QString path = writeFile(m_dir, QStringLiteral("phone.jpg"),
                                        withExifOrientation(encoded(photo, "JPG"), orientation));
-        const platform::Picture p = pictures::loadPicture(path);
+        const platform::Picture p = load(path);
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.image().size(), decoded);
         QCOMPARE(p.width(), upright.width() * kPixel);
@@ -414,7 +414,7 @@ private slots:
         QFETCH(QSize, decoded);
         QImage thin(size, QImage::Format_RGB32);
         thin.fill(QColor(0, 0, 255));
-        const platform::Picture p = pictures::loadPicture(
+        const platform::Picture p = load(
             writeFile(m_dir, QStringLiteral("thin.") + QString::fromLatin1(format), encoded(thin, format)));
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.image().size(), decoded);
@@ -426,8 +426,8 @@ private slots:
     // A GIF whose screen (30000 x 30000) is far larger than its picture (400 x 100 at 15000, 15000, red left,
     // blue right): the picture is decoded alone and stands where it belongs on the scaled screen.
     void gifOnALargeScreen() {
-        const platform::Picture p = pictures::loadPicture(
-            writeFile(m_dir, QStringLiteral("screen.gif"), fixtureFile("large-screen.gif")));
+        const platform::Picture p =
+            load(writeFile(m_dir, QStringLiteral("screen.gif"), fixtureFile("large-screen.gif")));
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.width(), 30000 * kPixel);
         QCOMPARE(p.height(), 30000 * kPixel);
@@ -470,7 +470,7 @@ private slots:
     void absurdDimensions() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, suffix);
-        QVERIFY(pictures::loadPicture(writeFile(m_dir, QStringLiteral("absurd.") + suffix, bytes)).isEmpty());
+        QVERIFY(load(writeFile(m_dir, QStringLiteral("absurd.") + suffix, bytes)).isEmpty());
     }
 
     // Metafiles with a sound header and nonsense records: the helper may fail or draw something, and the
@@ -484,7 +484,7 @@ private slots:
                 for (int i = 0; i < 400; ++i) {
                     file.append(char(random.bounded(256)));
                 }
-                const platform::Picture p = pictures::decodeInHelper(file);
+                const platform::Picture p = decode(file);
                 if (!p.isEmpty()) {
                     QVERIFY(p.image().width() <= metafile::kMaxSide &&
                             p.image().height() <= metafile::kMaxSide);
@@ -492,7 +492,7 @@ private slots:
                 }
             }
         }
-        verifyHalves(pictures::decodeInHelper(fixtures::wmf())); // and the helper still works afterwards
+        verifyHalves(decode(fixtures::wmf())); // and the helper still works afterwards
     }
 
     // Whatever goes wrong in the helper's process is an unreadable picture.
@@ -503,42 +503,45 @@ private slots:
         QTest::newRow("answers garbage") << "cat > /dev/null; printf 'ZMF1garbage'";
         QTest::newRow("answers endlessly") << "cat > /dev/null; exec cat /dev/zero";
         QTest::newRow("hangs") << "exec sleep 30";
-        QTest::newRow("good answer, then fails") << "cat > /dev/null; " ZORUPA_DECODER_HELPER " < " +
-                                                        writeFile(m_dir, "good.wmf", fixtures::wmf()) +
-                                                        "; exit 1";
+        metafile::Request request;
+        request.longSide = 100;
+        const QByteArray good =
+            QByteArray(reinterpret_cast<const char*>(&request), sizeof request) + fixtures::wmf();
+        QTest::newRow("good answer, then fails") << "cat > /dev/null; " ZORUPA_DECODER_HELPER " 0 < " +
+                                                        writeFile(m_dir, "good.request", good) + "; exit 1";
     }
     void helperFailures() {
         QFETCH(QString, script);
-        const FakeHelper fake(m_dir, script);
-        const TimeLimit shortLimit(kShortLimit);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(pictures::decodeInHelper(fixtures::wmf()).isEmpty());
+        QVERIFY(pictures::decodeInHelper(fixtures::wmf(), 100, fakeHelper(m_dir, script)).isEmpty());
         QVERIFY2(clock.elapsed() < kShortLimit.count() + 5000, "the time limit did not stop the helper");
     }
 
     // A WMF found by fuzzing on which libwmf never finishes: the helper's time limit ends it.
     void realHangContained() {
-        const TimeLimit shortLimit(kShortLimit);
+        pictures::DecoderSettings shortLimit;
+        shortLimit.timeLimit = kShortLimit;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(pictures::decodeInHelper(fixtureFile("endless.wmf")).isEmpty());
+        QVERIFY(pictures::decodeInHelper(fixtureFile("endless.wmf"), 100, shortLimit).isEmpty());
         QVERIFY(clock.elapsed() >= kShortLimit.count() - 100);
     }
 
     void helperMissing() {
-        pictures::setDecoderHelper(m_dir.filePath(QStringLiteral("no-such-helper")));
-        QVERIFY(pictures::decodeInHelper(fixtures::wmf()).isEmpty());
-        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
-        verifyHalves(pictures::decodeInHelper(fixtures::wmf()));
+        pictures::DecoderSettings missing = patient();
+        missing.helper = m_dir.filePath(QStringLiteral("no-such-helper"));
+        QVERIFY(pictures::decodeInHelper(fixtures::wmf(), 100, missing).isEmpty());
+        verifyHalves(decode(fixtures::wmf()));
     }
 
     // The helper starts with no core dumps, no file writing, the game's CPU limit and, outside sanitizer
     // builds, an address-space limit.
     void helperRunsUnderLimits() {
-        const FakeHelper fake(m_dir, QStringLiteral("ulimit -c; ulimit -f; ulimit -t; ulimit -v"));
-        const TimeLimit gamesOwn(std::chrono::milliseconds{0});
-        const std::optional<QByteArray> out = pictures::runDecoderHelper(fixtures::wmf());
+        pictures::DecoderSettings settings =
+            fakeHelper(m_dir, QStringLiteral("ulimit -c; ulimit -f; ulimit -t; ulimit -v"));
+        settings.timeLimit = pictures::kDecoderTimeLimit;
+        const std::optional<QByteArray> out = pictures::runDecoderHelper(fixtures::wmf(), 100, settings);
         QVERIFY(out.has_value());
         const QStringList lines = QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
@@ -556,8 +559,10 @@ private slots:
     // when it finds it out of date, as on a machine whose fonts were just installed.
     void refusedWriteLeavesTheHelperRunning() {
         const QString file = m_dir.filePath(QStringLiteral("written"));
-        const FakeHelper fake(m_dir, "echo cache > " + file + " 2>/dev/null; exec " ZORUPA_DECODER_HELPER);
-        verifyHalves(pictures::decodeInHelper(fixtures::wmf()));
+        pictures::DecoderSettings settings =
+            fakeHelper(m_dir, "echo cache > " + file + " 2>/dev/null; exec " ZORUPA_DECODER_HELPER " 0");
+        settings.timeLimit = kPatientLimit;
+        verifyHalves(pictures::decodeInHelper(fixtures::wmf(), platform::kMaxDecodedSide, settings));
         QCOMPARE(QFileInfo(file).size(), 0);
     }
 
@@ -569,12 +574,16 @@ private slots:
         h.height = 1;
         h.extentWidth = 100;
         h.extentHeight = 50;
+        h.layers = metafile::kSyscallFilter;
         const quint32 pixels[2] = {0xFFFF0000u, 0x800000FFu};
         auto answer = [](metafile::OutputHeader header, QByteArray tail) {
             return QByteArray(reinterpret_cast<const char*>(&header), sizeof header) + tail;
         };
         const QByteArray body(reinterpret_cast<const char*>(pixels), sizeof pixels);
         QTest::newRow("complete") << answer(h, body) << true;
+        metafile::OutputHeader unfiltered = h;
+        unfiltered.layers = metafile::kLandlockFiles;
+        QTest::newRow("from a helper without its filter") << answer(unfiltered, body) << false;
         QTest::newRow("one byte short") << answer(h, body.left(7)) << false;
         QTest::newRow("one byte over") << answer(h, body + 'x') << false;
         QTest::newRow("header cut") << answer(h, {}).left(20) << false;
@@ -615,8 +624,7 @@ private slots:
     // Text in an EMF, Japanese included, is drawn with real fonts in the helper: black strokes on the
     // white page where the line stands, and none below it.
     void emfText() {
-        const platform::Picture p =
-            pictures::decodeInHelper(fixtures::emfWithText(QStringLiteral("漢字かなテスト")));
+        const platform::Picture p = decode(fixtures::emfWithText(QStringLiteral("漢字かなテスト")));
         QVERIFY(!p.isEmpty());
         const QImage& image = p.image();
         auto darkIn = [&image](QRect r) {
@@ -647,7 +655,7 @@ private slots:
         comment.u32(quint32(12 + commentBytes));
         comment.u32(quint32(commentBytes));
         file += comment.bytes + QByteArray(commentBytes, '\x5A') + eof;
-        verifyHalves(pictures::decodeInHelper(file));
+        verifyHalves(decode(file));
     }
 
     // A tiny drawing is rendered large enough to fill the preview; a huge one no larger than the bound.
@@ -670,7 +678,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QColor, expected);
         QFETCH(int, tolerance);
-        const platform::Picture p = pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + name);
+        const platform::Picture p = load(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + name);
         QVERIFY(!p.isEmpty());
         const QColor shown = p.image().pixelColor(p.image().width() / 2, p.image().height() / 2);
         QVERIFY2(near(shown, expected, tolerance), qPrintable(shown.name()));
@@ -682,56 +690,56 @@ private slots:
         const qsizetype at = jpeg.indexOf("ICC_PROFILE");
         QVERIFY(at > 0);
         jpeg.replace(at + 14 + 36, 4, "XXXX"); // the profile's "acsp" signature
-        const platform::Picture p =
-            pictures::loadPicture(writeFile(m_dir, QStringLiteral("broken.jpg"), jpeg));
+        const platform::Picture p = load(writeFile(m_dir, QStringLiteral("broken.jpg"), jpeg));
         QVERIFY(!p.isEmpty());
         QVERIFY(near(p.image().pixelColor(8, 8), QColor(255, 0, 0), 24));
     }
 
-    // The formats beyond JPEG, GIF, BMP, ICO and PNG never decode in the game: without its helper the game
-    // shows none of them, and still shows the others.
-    void untrustedFormatsOnlyInTheHelper() {
-        pictures::setDecoderHelper(m_dir.filePath(QStringLiteral("no-such-helper")));
-        for (const char* name :
-             {"halves.webp", "halves.tiff", "halves.heic", "halves.avif", "halves.jxl", "halves.svg"}) {
-            QVERIFY2(pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + QLatin1String(name))
-                         .isEmpty(),
-                     name);
+    // No player's picture decodes in the game, whatever its format: without its helper the game shows none.
+    void everyPictureOnlyInTheHelper() {
+        pictures::DecoderSettings missing = patient();
+        missing.helper = m_dir.filePath(QStringLiteral("no-such-helper"));
+        const QImage halves = redBlueHalves(64, 32);
+        for (const char* format : {"JPG", "PNG", "BMP", "ICO"}) {
+            const QString path =
+                writeFile(m_dir, QStringLiteral("halves.") + QString::fromLatin1(format).toLower(),
+                          encoded(halves, format));
+            QVERIFY2(pictures::loadPicture(path, platform::kMaxDecodedSide, missing).isEmpty(), format);
+            verifyHalves(load(path));
         }
-        verifyHalves(pictures::loadPicture(
-            writeFile(m_dir, QStringLiteral("halves.png"), encoded(redBlueHalves(64, 32), "PNG"))));
-        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
+        for (const char* name : {"two-frames.gif", "halves.webp", "halves.tiff", "halves.heic", "halves.avif",
+                                 "halves.jxl", "halves.svg"}) {
+            const QString path = QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + QLatin1String(name);
+            QVERIFY2(pictures::loadPicture(path, platform::kMaxDecodedSide, missing).isEmpty(), name);
+        }
     }
 
     // The helper answers at the size asked for, keeping the extent of the original.
     void helperDecodesAtTheNeededSize() {
-        const platform::Picture svg =
-            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/halves.svg"), 500);
+        const platform::Picture svg = load(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/halves.svg"), 500);
         QCOMPARE(svg.image().size(), QSize(500, 250));
         QCOMPARE(svg.width(), 6400.0);
-        const platform::Picture heic =
-            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/halves.heic"), 16);
+        const platform::Picture heic = load(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/halves.heic"), 16);
         QCOMPARE(heic.image().size(), QSize(16, 8));
         QCOMPARE(heic.width(), 64 * kPixel);
         verifyHalves(heic);
     }
 
     void metafileRenderSize() {
-        const platform::Picture small =
-            pictures::decodeInHelper(fixtures::wmf(100, 50, 1000, fixtures::twoHalves(100, 50)));
+        const platform::Picture small = decode(fixtures::wmf(100, 50, 1000, fixtures::twoHalves(100, 50)));
         QCOMPARE(small.image().size(), QSize(metafile::kMinLongSide, metafile::kMinLongSide / 2));
         QCOMPARE(small.width(), 254.0);
-        const platform::Picture huge = pictures::decodeInHelper(fixtures::emf(96, 48, 500000, 250000));
+        const platform::Picture huge = decode(fixtures::emf(96, 48, 500000, 250000));
         QCOMPARE(huge.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide / 2));
         QCOMPARE(huge.width(), 500000.0);
         verifyHalves(huge);
         // The largest pictures either decoder makes, square, fit in the helper's memory.
         const platform::Picture squareWmf =
-            pictures::decodeInHelper(fixtures::wmf(30000, 30000, 100, fixtures::twoHalves(30000, 30000)));
+            decode(fixtures::wmf(30000, 30000, 100, fixtures::twoHalves(30000, 30000)));
         QCOMPARE(squareWmf.image().size(), QSize(metafile::kMaxSide, metafile::kMaxSide));
         verifyHalves(squareWmf);
         const platform::Picture squareEmf =
-            pictures::decodeInHelper(fixtures::emfWithText(QStringLiteral("大")).replace(32, 8, [] {
+            decode(fixtures::emfWithText(QStringLiteral("大")).replace(32, 8, [] {
                 fixtures::Writer w;
                 w.s32(400000);
                 w.s32(400000);

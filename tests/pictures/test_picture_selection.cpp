@@ -192,7 +192,6 @@ class PictureSelection : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        pictures::setDecoderHelper(QStringLiteral(ZORUPA_DECODER_HELPER));
         m_halves = write(QStringLiteral("halves.png"), halvesPng(300));
         QImage wide(600, 300, QImage::Format_RGB32);
         wide.fill(Qt::yellow);

@@ -141,7 +141,9 @@ platform::Picture loaded(const QByteArray& bytes, int neededLongSide) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return pictures::loadRasterPicture(buffer, neededLongSide);
+    const platform::Picture picture = pictures::loadRasterPicture(buffer, neededLongSide);
+    return {picture.image().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            QSizeF(picture.width(), picture.height())};
 }
 
 // Whether the 1/8 path takes the file and makes a whole, sound stream of it.
