@@ -114,6 +114,11 @@ void closeFrom(int first) {
     const rlimit memory{rlim_t(kDecoderMemoryLimit), rlim_t(kDecoderMemoryLimit)};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
+    // A game run by root starts a helper with none of root's capabilities: the bounding set, emptied, is all
+    // that the exec leaves it. (An ordinary user has none to drop, and may not.)
+    for (int capability = 0; capability < 64; ++capability) {
+        ::prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+    }
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
         ::_exit(127);
     }

@@ -22,7 +22,7 @@
 #include <vector>
 
 #ifdef ZORUPA_DECODER_PROBE
-#include "probe.h"
+#include "decoderprobe.h"
 #endif
 
 namespace {
