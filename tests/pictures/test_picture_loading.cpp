@@ -13,7 +13,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -533,6 +536,85 @@ private slots:
         missing.helper = m_dir.filePath(QStringLiteral("no-such-helper"));
         QVERIFY(pictures::decodeInHelper(fixtures::wmf(), 100, missing).isEmpty());
         verifyHalves(decode(fixtures::wmf()));
+    }
+
+    // The helper sees nothing of the session it was started from: not its environment (the display, the
+    // bus, the runtime folder, the home), no descriptor of the game's but its channel and standard error; it
+    // can gain no privilege, and a game run by root leaves it no capability.
+    void helperStartsClean() {
+        const QByteArray saved = qgetenv("DISPLAY");
+        qputenv("DISPLAY", ":7");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus");
+        const int inheritable = ::open("/dev/null", O_RDONLY); // without close-on-exec, on purpose
+        const std::optional<QByteArray> out = pictures::runDecoderHelper(
+            {}, 100,
+            fakeHelper(m_dir, QStringLiteral("env; ls /proc/self/fd; grep -E '^(NoNewPrivs|CapEff|CapPrm):' "
+                                             "/proc/self/status")));
+        ::close(inheritable);
+        qputenv("DISPLAY", saved);
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        QVERIFY(out.has_value());
+        const QStringList lines = QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts);
+        QStringList names, descriptors;
+        for (const QString& line : lines) {
+            if (line.contains(u'=')) {
+                names += line.section(u'=', 0, 0);
+            } else if (line.front().isDigit()) {
+                descriptors += line;
+            }
+        }
+        for (const QString& name : names) {
+            const QStringList allowed = {"PATH",     "PWD",          "LANG",         "LC_ALL",
+                                         "LC_CTYPE", "ASAN_OPTIONS", "UBSAN_OPTIONS"};
+            QVERIFY2(allowed.contains(name), qPrintable(name));
+        }
+        // ls's own listing of the folder is the fourth.
+        QCOMPARE(descriptors, QStringList({"0", "1", "2", "3"}));
+        QVERIFY(lines.contains(QStringLiteral("NoNewPrivs:\t1")));
+        QVERIFY(lines.contains(QStringLiteral("CapEff:\t0000000000000000")));
+        QVERIFY(lines.contains(QStringLiteral("CapPrm:\t0000000000000000")));
+    }
+
+    // A helper started ahead of a choice decodes the next picture, from any thread, and no other helper
+    // starts for it; it is then gone. Ended on demand, or after its wait, it is gone too.
+    void preparedHelper() {
+        // Each start leaves an empty file named after it (the helper may write no bytes).
+        QDir starts(m_dir.filePath(QStringLiteral("starts")));
+        QVERIFY(starts.mkpath(QStringLiteral(".")));
+        pictures::DecoderSettings counted =
+            fakeHelper(m_dir, ": > " + starts.path() + "/$$; exec " ZORUPA_DECODER_HELPER " \"$@\"");
+        counted.timeLimit = kPatientLimit;
+        pictures::prepareDecoder(counted);
+        const qint64 waiting = pictures::preparedDecoderProcess();
+        QVERIFY(waiting > 0);
+        pictures::prepareDecoder(counted); // the dialog opens while a drag is over the window
+        QCOMPARE(pictures::preparedDecoderProcess(), waiting);
+        platform::Picture decoded;
+        std::thread worker([&] { decoded = pictures::decodeInHelper(fixtures::wmf(), 100, counted); });
+        worker.join();
+        verifyHalves(decoded);
+        QCOMPARE(pictures::preparedDecoderProcess(), 0);
+        QCOMPARE(::kill(pid_t(waiting), 0), -1); // ended and reaped
+        QCOMPARE(starts.entryList(QDir::Files), QStringList({QString::number(waiting)}));
+
+        // One started for other settings is not used, and ends.
+        pictures::prepareDecoder(patient());
+        const qint64 other = pictures::preparedDecoderProcess();
+        verifyHalves(pictures::decodeInHelper(fixtures::wmf(), 100, counted));
+        QCOMPARE(::kill(pid_t(other), 0), -1);
+
+        pictures::prepareDecoder(patient());
+        const qint64 ended = pictures::preparedDecoderProcess();
+        pictures::endPreparedDecoder();
+        QCOMPARE(pictures::preparedDecoderProcess(), 0);
+        QCOMPARE(::kill(pid_t(ended), 0), -1);
+
+        // Unused, it ends by itself; the next decode starts a helper of its own.
+        pictures::DecoderSettings brief = patient();
+        brief.preparedLife = std::chrono::milliseconds(200);
+        pictures::prepareDecoder(brief);
+        QTRY_COMPARE_WITH_TIMEOUT(pictures::preparedDecoderProcess(), 0, 60000);
+        verifyHalves(pictures::decodeInHelper(fixtures::wmf(), 100, brief));
     }
 
     // The helper starts with no core dumps, no file writing, the game's CPU limit and, outside sanitizer
