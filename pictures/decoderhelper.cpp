@@ -14,9 +14,12 @@
 #include <memory>
 #include <mutex>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +34,9 @@ constexpr int kDecoderNiceness = 5;
 
 constexpr qint64 kMaxOutputBytes =
     qint64(sizeof(metafile::OutputHeader)) + qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
+// The helper writes its pixels into memory the game gives it with the request; on its channel it says no
+// more than the answer's header. Anything longer is not an answer.
+constexpr qint64 kMaxChannelBytes = 4096;
 
 // What the helper sees of the game's environment: the language, and a test build's sanitizer options.
 // Nothing of the session (its display, bus, runtime folder or home) reaches it.
@@ -78,10 +84,34 @@ void closeFrom(int first) {
     }
 }
 
-// Runs in the child between fork and exec, so only async-signal-safe calls. The helper starts with its
-// channel to the game as standard input and output, standard error, and no other descriptor; with no way to
-// gain privileges; ending with the game.
-[[noreturn]] void becomeHelper(const Launch& launch, int channel, int errors, pid_t game, rlim_t cpuSeconds) {
+struct Child {
+    const Launch* launch;
+    int channel;
+    int errors;
+    pid_t game;
+    rlim_t cpuSeconds;
+};
+
+// Runs in the child between its start and exec, in the game's memory (as posix_spawn's children do: no copy
+// of the game's page tables holds up its window), so only async-signal-safe calls that change nothing of the
+// game's. The helper starts with its channel to the game as standard input and output, standard error, and
+// no other descriptor; with no way to gain privileges; ending with the game.
+[[noreturn]] int becomeHelper(void* argument) {
+    const Child& child = *static_cast<const Child*>(argument);
+    const Launch& launch = *child.launch;
+    const int channel = child.channel, errors = child.errors;
+    const pid_t game = child.game;
+    const rlim_t cpuSeconds = child.cpuSeconds;
+    // The game's handlers must not run here: every signal it handles goes back to its default first.
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction action {};
+        if (::sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN &&
+            action.sa_handler != SIG_DFL) {
+            action = {};
+            action.sa_handler = SIG_DFL;
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -141,11 +171,16 @@ public:
         // The CPU limit, in whole seconds, backs up the clock that the exchange watches: it also ends a
         // helper that this process no longer waits for.
         const auto cpuSeconds = rlim_t(settings.timeLimit.count() / 1000 + 1);
-        const pid_t game = ::getpid();
-        const pid_t pid = errors < 0 ? -1 : ::fork();
-        if (pid == 0) {
-            becomeHelper(launch, pair[1], errors, game, cpuSeconds);
-        }
+        Child child{&launch, pair[1], errors, ::getpid(), cpuSeconds};
+        std::vector<char> stack(256 * 1024);
+        // Every signal held while the child shares the game's memory; the child lets them through again.
+        sigset_t all, before;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &before);
+        const pid_t pid = errors < 0 ? -1
+                                     : ::clone(becomeHelper, stack.data() + stack.size(),
+                                               CLONE_VM | CLONE_VFORK | SIGCHLD, &child);
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
         ::close(pair[1]);
         if (errors >= 0) {
             ::close(errors);
@@ -186,59 +221,51 @@ public:
 
     enum class Outcome { Answered, Failed, NotTaken };
 
-    // Sends the request and the file, reads the answer until the helper ends it, and waits for the helper
-    // to end well. Reading and writing go on together: a helper that answers before it has read everything
-    // holds neither side. NotTaken: the helper had ended before it read a byte.
-    Outcome exchange(const QByteArray& request, const QByteArray& file, Clock::time_point deadline,
+    // Sends the request with the picture's descriptor and the memory for the answer's pixels, reads what the
+    // helper says on its channel until it ends, and waits for it to end well. NotTaken: the helper had ended
+    // before the request reached it.
+    Outcome exchange(const metafile::Request& request, int picture, int answer, Clock::time_point deadline,
                      QByteArray& out) {
-        std::size_t sent = 0;
-        const std::size_t total = std::size_t(request.size() + file.size());
-        bool sending = true;
+        iovec part{const_cast<metafile::Request*>(&request), sizeof request};
+        alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* rights = CMSG_FIRSTHDR(&message);
+        rights->cmsg_level = SOL_SOCKET;
+        rights->cmsg_type = SCM_RIGHTS;
+        rights->cmsg_len = CMSG_LEN(2 * sizeof(int));
+        const int descriptors[2] = {picture, answer};
+        std::memcpy(CMSG_DATA(rights), descriptors, sizeof descriptors);
+        // The request is far smaller than the channel's buffer: it goes at once, or the helper has ended.
+        if (::sendmsg(m_channel, &message, MSG_NOSIGNAL | MSG_DONTWAIT) != ssize_t(sizeof request)) {
+            return errno == EPIPE || errno == ECONNRESET ? Outcome::NotTaken : Outcome::Failed;
+        }
+        ::shutdown(m_channel, SHUT_WR);
+        out.resize(kMaxChannelBytes + 1);
         qsizetype length = 0;
-        out.resize(1 << 20);
         for (;;) {
-            pollfd fd{m_channel, short(POLLIN | (sending ? POLLOUT : 0)), 0};
+            pollfd fd{m_channel, POLLIN, 0};
             const int wait = waitMs(deadline);
-            if (wait <= 0 || ::poll(&fd, 1, wait) < 0) {
-                if (errno == EINTR && wait > 0) {
-                    continue;
-                }
+            if (wait <= 0) {
                 return Outcome::Failed; // out of time
             }
-            if (sending && (fd.revents & (POLLOUT | POLLERR | POLLHUP))) {
-                const QByteArray& part = sent < std::size_t(request.size()) ? request : file;
-                const std::size_t at = &part == &request ? sent : sent - std::size_t(request.size());
-                const ssize_t n = ::send(m_channel, part.constData() + at, std::size_t(part.size()) - at,
-                                         MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                    if (sent == 0 && (errno == EPIPE || errno == ECONNRESET)) {
-                        return Outcome::NotTaken;
-                    }
-                    sending = false; // it stopped reading: its answer says why
-                } else if (n > 0) {
-                    sent += std::size_t(n);
-                }
-                if (sending && sent == total) {
-                    ::shutdown(m_channel, SHUT_WR);
-                    sending = false;
-                }
+            if (::poll(&fd, 1, wait) < 0) {
+                continue; // interrupted
             }
-            if (fd.revents & (POLLIN | POLLHUP | POLLERR)) {
-                if (length == out.size()) {
-                    if (out.size() > kMaxOutputBytes) {
-                        return Outcome::Failed; // more than any picture needs
-                    }
-                    out.resize(std::min<qsizetype>(out.size() * 2, kMaxOutputBytes + 1));
-                }
-                const ssize_t n = ::read(m_channel, out.data() + length, std::size_t(out.size() - length));
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-                    break;
-                }
-                length += std::max<ssize_t>(n, 0);
+            const ssize_t n = ::read(m_channel, out.data() + length, std::size_t(out.size() - length));
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                break;
+            }
+            length += std::max<ssize_t>(n, 0);
+            if (length > kMaxChannelBytes) {
+                return Outcome::Failed; // more than any answer says
             }
         }
         out.resize(length);
-        return length <= kMaxOutputBytes && endedWell(deadline) ? Outcome::Answered : Outcome::Failed;
+        return endedWell(deadline) ? Outcome::Answered : Outcome::Failed;
     }
 
 private:
@@ -349,25 +376,122 @@ qint64 preparedDecoderProcess() {
     return slot.helper && slot.helper->waiting() ? slot.helper->pid() : 0;
 }
 
-std::optional<QByteArray> runDecoderHelper(const QByteArray& file, int neededLongSide,
-                                           const DecoderSettings& settings) {
+namespace {
+constexpr qint64 kMaxPixelBytes = qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
+
+// A file in memory, of the game's own, sealed at its size: what the helper is handed can neither shrink
+// under the game's reads nor grow.
+int memoryFile(const char* name, qint64 size, const QByteArray& content = {}) {
+    const int fd = ::memfd_create(name, MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0) {
+        return -1;
+    }
+    const bool ok =
+        ::ftruncate(fd, size) == 0 &&
+        (content.isEmpty() ||
+         ::pwrite(fd, content.constData(), std::size_t(content.size()), 0) == ssize_t(content.size())) &&
+        ::fcntl(fd, F_ADD_SEALS,
+                F_SEAL_SHRINK | F_SEAL_GROW | (content.isEmpty() ? 0 : F_SEAL_WRITE) | F_SEAL_SEAL) == 0;
+    if (!ok) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One decode: a helper started ahead if one waits for these settings, else a new one.
+std::optional<QByteArray> run(int picture, int answer, int neededLongSide, const DecoderSettings& settings) {
     const Clock::time_point deadline = Clock::now() + settings.timeLimit;
-    metafile::Request header;
-    header.longSide = std::uint32_t(std::clamp(neededLongSide, 1, metafile::kMaxSide));
-    const QByteArray request(reinterpret_cast<const char*>(&header), sizeof header);
+    metafile::Request request;
+    request.longSide = std::uint32_t(std::clamp(neededLongSide, 1, metafile::kMaxSide));
     QByteArray out;
     std::unique_ptr<Helper> helper = takePrepared(settings);
     if (helper) {
-        const Helper::Outcome outcome = helper->exchange(request, file, deadline, out);
+        const Helper::Outcome outcome = helper->exchange(request, picture, answer, deadline, out);
         if (outcome != Helper::Outcome::NotTaken) {
             return outcome == Helper::Outcome::Answered ? std::optional(std::move(out)) : std::nullopt;
         }
     }
     helper = Helper::start(settings);
-    if (!helper || helper->exchange(request, file, deadline, out) != Helper::Outcome::Answered) {
+    if (!helper || helper->exchange(request, picture, answer, deadline, out) != Helper::Outcome::Answered) {
         return std::nullopt;
     }
     return out;
+}
+
+struct Mapping {
+    void* address;
+    std::size_t length;
+};
+} // namespace
+
+std::optional<QByteArray> runDecoderHelper(const QByteArray& file, int neededLongSide,
+                                           const DecoderSettings& settings) {
+    const int picture = memoryFile("zorupa-picture", file.size(), file);
+    const int answer = memoryFile("zorupa-answer", kMaxPixelBytes);
+    std::optional<QByteArray> out;
+    if (picture >= 0 && answer >= 0) {
+        out = run(picture, answer, neededLongSide, settings);
+    }
+    for (const int fd : {picture, answer}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    return out;
+}
+
+platform::Picture decodeFileInHelper(int descriptor, int neededLongSide, const DecoderSettings& settings) {
+    struct stat st {};
+    if (::fstat(descriptor, &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size > qint64(metafile::kMaxFileBytes)) {
+        return {};
+    }
+    const int answer = memoryFile("zorupa-answer", kMaxPixelBytes);
+    if (answer < 0) {
+        return {};
+    }
+    const std::optional<QByteArray> out = run(descriptor, answer, neededLongSide, settings);
+    const std::optional<metafile::OutputHeader> header =
+        out ? metafile::parseHeader(
+                  {reinterpret_cast<const unsigned char*>(out->constData()), std::size_t(out->size())})
+            : std::nullopt;
+    // A helper that could not install its system call filter decodes nothing; an answer without it is not
+    // from this game's helper.
+    if (!header || !(header->layers & metafile::kSyscallFilter)) {
+        ::close(answer);
+        return {};
+    }
+    // The helper has ended: the pixels are the game's alone now, and are made premultiplied where they lie.
+    const std::size_t length = metafile::pixelBytes(*header);
+    void* pixels = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, answer, 0);
+    ::close(answer);
+    if (pixels == MAP_FAILED) {
+        return {};
+    }
+    auto* argb = static_cast<QRgb*>(pixels);
+    const std::size_t count = length / 4;
+    if (header->opaque) {
+        for (std::size_t i = 0; i < count; ++i) {
+            argb[i] |= 0xFF000000u; // an opaque picture's alpha bytes are set, not trusted
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            argb[i] = qPremultiply(argb[i]);
+        }
+    }
+    auto* mapping = new Mapping{pixels, length};
+    const QImage image(
+        static_cast<const uchar*>(pixels), int(header->width), int(header->height), int(header->width) * 4,
+        QImage::Format_ARGB32_Premultiplied,
+        [](void* info) {
+            const auto* m = static_cast<Mapping*>(info);
+            ::munmap(m->address, m->length);
+            delete m;
+        },
+        mapping);
+    noteMissingLayers(header->layers);
+    return {image, QSizeF(header->extentWidth, header->extentHeight)};
 }
 
 platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide,
@@ -375,15 +499,13 @@ platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide,
     if (file.size() > qsizetype(metafile::kMaxFileBytes)) {
         return {};
     }
-    const std::optional<QByteArray> out = runDecoderHelper(file, neededLongSide, settings);
-    if (!out) {
+    const int picture = memoryFile("zorupa-picture", file.size(), file);
+    if (picture < 0) {
         return {};
     }
-    platform::Picture picture = pictureFromHelperOutput(*out);
-    if (!picture.isEmpty()) {
-        noteMissingLayers(parsedHeader(*out)->layers);
-    }
-    return picture;
+    platform::Picture decoded = decodeFileInHelper(picture, neededLongSide, settings);
+    ::close(picture);
+    return decoded;
 }
 
 platform::Picture pictureFromHelperOutput(const QByteArray& output) {

@@ -54,18 +54,25 @@ void endPreparedDecoder();
 // The process id of the helper that waits, or 0.
 qint64 preparedDecoderProcess();
 
-// The whole file as read from disk, to the helper and back, at no more than neededLongSide on its long side
+// The picture file open for reading on this descriptor, handed to the helper, which reads it through the
+// descriptor and needs no access to the file system; its pixels come back at no more than neededLongSide on
+// its long side (metafiles keep the size their extent gives). Empty on any failure. Callable from any thread.
+platform::Picture decodeFileInHelper(int descriptor, int neededLongSide = platform::kMaxDecodedSide,
+                                     const DecoderSettings& settings = {});
+
+// A whole file's bytes, to the helper and back, at no more than neededLongSide on its long side
 // (metafiles keep the size their extent gives). Empty on any failure. Callable from any thread.
 platform::Picture decodeInHelper(const QByteArray& file, int neededLongSide = platform::kMaxDecodedSide,
                                  const DecoderSettings& settings = {});
 
-// One run of the helper under its limits: what it wrote, if it ended well within the time limit and
-// wrote no more than the largest answer.
+// One run of the helper under its limits: what it said on its channel, if it ended well within the time
+// limit and said no more than an answer's header needs.
 std::optional<QByteArray> runDecoderHelper(const QByteArray& file,
                                            int neededLongSide = platform::kMaxDecodedSide,
                                            const DecoderSettings& settings = {});
 
-// The helper's answer turned into a picture; empty unless it is complete and well-formed.
+// An answer given as one stream (its header, then its pixels) turned into a picture; empty unless it is
+// complete and well-formed.
 platform::Picture pictureFromHelperOutput(const QByteArray& output);
 
 } // namespace pictures

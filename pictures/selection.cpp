@@ -1,7 +1,6 @@
 // The filter, the loader front and drop contents.
 #include "selection.h"
 
-#include "decoder/format.h"
 #include "decoderhelper.h"
 #include "raster.h"
 
@@ -31,10 +30,8 @@ platform::Picture loadPicture(const QString& path, int neededLongSide, const Dec
                                    QImage(own.image()).convertToFormat(QImage::Format_ARGB32_Premultiplied),
                                    QSizeF(own.width(), own.height()));
     }
-    if (file->size() > qint64(metafile::kMaxFileBytes)) {
-        return {};
-    }
-    return decodeInHelper(file->read(qint64(metafile::kMaxFileBytes) + 1), neededLongSide, settings);
+    // The game reads none of it: the helper gets the open file.
+    return decodeFileInHelper(file->handle(), neededLongSide, settings);
 }
 
 std::optional<QString> firstDroppedFile(const QMimeData* data) {

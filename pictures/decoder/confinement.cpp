@@ -141,10 +141,10 @@ std::uint32_t restrictWithLandlock() {
 bool installSyscallFilter() {
     Filter filter;
     const auto self = scmp_datum_t(::getpid());
-    // No socket of any family; the channel to the game is read and written with read and write.
-    for (const char* name :
-         {"socket", "socketpair", "connect", "bind", "listen", "accept", "accept4", "sendto", "sendmsg",
-          "sendmmsg", "recvfrom", "recvmsg", "recvmmsg", "setsockopt"}) {
+    // No socket of any family. The channel to the game is written with write and read with read, but for the
+    // request, whose descriptors come with recvmsg.
+    for (const char* name : {"socket", "socketpair", "connect", "bind", "listen", "accept", "accept4",
+                             "sendto", "sendmsg", "sendmmsg", "recvfrom", "recvmmsg", "setsockopt"}) {
         filter.refuse(name);
     }
     // No program, no process: threads alone (glibc falls back from clone3, whose flags a filter cannot

@@ -132,7 +132,8 @@ inline PixelSize renderSize(Extent e) {
     return {side(w), side(h)};
 }
 
-// What the game sends the helper: this header, then the picture file's bytes until the end of the stream.
+// What the game sends the helper: this header, with two descriptors: the picture file, open for reading, and
+// the memory for the answer's pixels (kMaxSide * kMaxSide * 4 bytes).
 struct Request {
     char magic[4] = {'Z', 'R', 'Q', '1'};
     std::uint32_t longSide = 0; // the most pixels the answer may have on its long side
@@ -147,9 +148,9 @@ enum Layer : std::uint32_t {
     kSyscallFilter = 1u << 3,   // the seccomp filter
 };
 
-// What the helper writes on success: this header, then width * height pixels of 32-bit ARGB (not
-// premultiplied, so that no bit pattern is invalid) in the machine's byte order, row after row, nothing
-// after. An opaque picture's alpha bytes mean nothing.
+// What the helper answers on success: this header on its channel, and width * height pixels of 32-bit ARGB
+// (not premultiplied, so that no bit pattern is invalid) in the machine's byte order, row after row, in the
+// memory the game handed it with the request. An opaque picture's alpha bytes mean nothing.
 struct OutputHeader {
     char magic[4] = {'Z', 'M', 'F', '1'};
     std::uint32_t width = 0;
@@ -165,17 +166,27 @@ inline std::size_t pixelBytes(const OutputHeader& h) {
     return std::size_t(h.width) * h.height * 4;
 }
 
-// The header of a complete, well-formed answer, or nothing for anything else the helper might emit.
-inline std::optional<OutputHeader> parseOutput(std::span<const unsigned char> out) {
+// A well-formed header of an answer, from exactly its bytes.
+inline std::optional<OutputHeader> parseHeader(std::span<const unsigned char> bytes) {
     OutputHeader h;
-    if (out.size() < sizeof h) {
+    if (bytes.size() != sizeof h) {
         return std::nullopt;
     }
-    std::memcpy(&h, out.data(), sizeof h);
+    std::memcpy(&h, bytes.data(), sizeof h);
     const bool sane = std::memcmp(h.magic, "ZMF1", 4) == 0 && h.width >= 1 && h.height >= 1 &&
                       h.width <= kMaxSide && h.height <= kMaxSide &&
                       plausible({h.extentWidth, h.extentHeight});
-    if (!sane || out.size() != sizeof h + pixelBytes(h)) {
+    return sane ? std::optional(h) : std::nullopt;
+}
+
+// The header of a complete, well-formed answer given as one stream (the header, then its pixels), or
+// nothing for anything else.
+inline std::optional<OutputHeader> parseOutput(std::span<const unsigned char> out) {
+    if (out.size() < sizeof(OutputHeader)) {
+        return std::nullopt;
+    }
+    const std::optional<OutputHeader> h = parseHeader(out.first(sizeof(OutputHeader)));
+    if (!h || out.size() != sizeof(OutputHeader) + pixelBytes(*h)) {
         return std::nullopt;
     }
     return h;

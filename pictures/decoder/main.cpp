@@ -1,9 +1,10 @@
-// zorupa-decoder: decodes one picture file that the game sends on standard input, after a request saying
-// the long side it needs, and writes its pixels (in sRGB) and natural extent to standard output. Every
-// picture a player gives is parsed here and nowhere else, because picture parsers face untrusted files:
-// the game starts this process under time and memory limits, and it confines itself before it reads the
-// picture, so that whatever a crafted file makes of a parser stays inside a process that can do nothing but
-// answer. Exit status 0 with a complete answer, anything else is a failure.
+// zorupa-decoder: decodes one picture file for the game. The game's request comes on standard input with the
+// long side it needs and two descriptors: the picture file, open for reading, and memory for the answer's
+// pixels; the helper writes the pixels (in sRGB) there and the answer's header, with the picture's natural
+// extent, to standard output. Every picture a player gives is parsed here and nowhere else, because picture
+// parsers face untrusted files: the game starts this process under time and memory limits, and it confines
+// itself before it looks at the picture, so that whatever a crafted file makes of a parser stays inside a
+// process that can do nothing but answer. Exit status 0 with a complete answer, anything else is a failure.
 // Its one argument: how long, in milliseconds, it waits for the request (a helper started ahead of a choice).
 #include "confinement.h"
 #include "format.h"
@@ -20,8 +21,10 @@
 #include <cstring>
 #include <optional>
 #include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #ifdef ZORUPA_DECODER_PROBE
 #include "decoderprobe.h"
@@ -41,38 +44,53 @@ bool requestArrives(int timeoutMs) {
     }
 }
 
-bool readAll(void* data, std::size_t length) {
-    auto* p = static_cast<unsigned char*>(data);
-    while (length > 0) {
-        const ssize_t n = ::read(STDIN_FILENO, p, length);
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        p += n;
-        length -= std::size_t(n);
+// The request and its two descriptors: the picture file and the memory for the answer's pixels.
+struct Received {
+    metafile::Request request;
+    int picture = -1;
+    int answer = -1;
+};
+
+std::optional<Received> receiveRequest() {
+    Received received;
+    iovec part{&received.request, sizeof received.request};
+    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t n = 0;
+    do {
+        n = ::recvmsg(STDIN_FILENO, &message, MSG_CMSG_CLOEXEC | MSG_WAITALL);
+    } while (n < 0 && errno == EINTR);
+    const cmsghdr* rights = n > 0 ? CMSG_FIRSTHDR(&message) : nullptr;
+    if (n != ssize_t(sizeof received.request) || rights == nullptr || rights->cmsg_level != SOL_SOCKET ||
+        rights->cmsg_type != SCM_RIGHTS || rights->cmsg_len != CMSG_LEN(2 * sizeof(int)) ||
+        std::memcmp(received.request.magic, "ZRQ1", 4) != 0) {
+        return std::nullopt;
     }
-    return true;
+    int descriptors[2];
+    std::memcpy(descriptors, CMSG_DATA(rights), sizeof descriptors);
+    received.picture = descriptors[0];
+    received.answer = descriptors[1];
+    return received;
 }
 
-std::optional<std::vector<unsigned char>> readFile() {
-    std::vector<unsigned char> data;
-    unsigned char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (n == 0) {
-            return data;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 || data.size() + std::size_t(n) > metafile::kMaxFileBytes) {
-            return std::nullopt;
-        }
-        data.insert(data.end(), chunk, chunk + n);
+// The picture file, read where it lies.
+std::optional<decoder::Bytes> mapped(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > qint64(metafile::kMaxFileBytes)) {
+        return std::nullopt;
     }
+    if (st.st_size == 0) {
+        return decoder::Bytes();
+    }
+    void* data = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data == MAP_FAILED) {
+        return std::nullopt;
+    }
+    return decoder::Bytes(static_cast<const unsigned char*>(data), std::size_t(st.st_size));
 }
 
 bool writeAll(const void* data, std::size_t length) {
@@ -91,7 +109,8 @@ bool writeAll(const void* data, std::size_t length) {
     return true;
 }
 
-bool answer(const platform::Picture& picture, std::uint32_t layers) {
+// The pixels into the game's memory, then the header on the channel.
+bool answer(const platform::Picture& picture, std::uint32_t layers, int memory) {
     const bool opaque = !picture.image().hasAlphaChannel();
     // 32 bits a pixel: rows follow each other with no gap.
     const QImage image =
@@ -99,6 +118,13 @@ bool answer(const platform::Picture& picture, std::uint32_t layers) {
     if (image.isNull() || image.width() > metafile::kMaxSide || image.height() > metafile::kMaxSide) {
         return false;
     }
+    const auto length = std::size_t(image.sizeInBytes());
+    void* pixels = ::mmap(nullptr, length, PROT_WRITE, MAP_SHARED, memory, 0);
+    if (pixels == MAP_FAILED) {
+        return false;
+    }
+    std::memcpy(pixels, image.constBits(), length);
+    ::munmap(pixels, length);
     metafile::OutputHeader header;
     header.width = std::uint32_t(image.width());
     header.height = std::uint32_t(image.height());
@@ -106,7 +132,7 @@ bool answer(const platform::Picture& picture, std::uint32_t layers) {
     header.opaque = opaque ? 1 : 0;
     header.extentWidth = picture.width();
     header.extentHeight = picture.height();
-    return writeAll(&header, sizeof header) && writeAll(image.constBits(), std::size_t(image.sizeInBytes()));
+    return writeAll(&header, sizeof header);
 }
 
 Decoded decodeBytes(const QByteArray& bytes, int longSide) {
@@ -151,9 +177,7 @@ int waitArgument(int argc, char** argv) {
     const long ms = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 0;
     return int(std::clamp<long>(ms, 0, 24 * 3600 * 1000));
 }
-} // namespace
 
-namespace {
 int decodeOne(int argc, char** argv) {
     const int waitMs = waitArgument(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen"); // no window is ever shown
@@ -170,20 +194,19 @@ int decodeOne(int argc, char** argv) {
     if (!(layers & metafile::kSyscallFilter)) {
         return 3; // never unconfined
     }
-    metafile::Request request;
-    if (!requestArrives(waitMs) || !readAll(&request, sizeof request) ||
-        std::memcmp(request.magic, "ZRQ1", 4) != 0) {
+    std::optional<Received> received;
+    if (!requestArrives(waitMs) || !(received = receiveRequest())) {
         return 2;
     }
-    const std::optional<std::vector<unsigned char>> input = readFile();
+    const std::optional<decoder::Bytes> input = mapped(received->picture);
     if (!input) {
         return 2;
     }
-    const decoder::Bytes file(*input);
-    const int longSide = std::clamp(int(request.longSide), 1, metafile::kMaxSide);
+    const decoder::Bytes file = *input;
+    const int longSide = std::clamp(int(received->request.longSide), 1, metafile::kMaxSide);
 #ifdef ZORUPA_DECODER_PROBE
     if (probe::marked(file)) {
-        return answer(probe::run(file), layers) ? 0 : 4;
+        return answer(probe::run(file), layers, received->answer) ? 0 : 4;
     }
 #endif
     if (decoder::formatOf(file).needsGui && !gui) {
@@ -193,7 +216,7 @@ int decodeOne(int argc, char** argv) {
     if (!picture) {
         return 1;
     }
-    return answer(*picture, layers) ? 0 : 4;
+    return answer(*picture, layers, received->answer) ? 0 : 4;
 }
 } // namespace
 

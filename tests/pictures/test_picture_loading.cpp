@@ -506,12 +506,7 @@ private slots:
         QTest::newRow("answers garbage") << "cat > /dev/null; printf 'ZMF1garbage'";
         QTest::newRow("answers endlessly") << "cat > /dev/null; exec cat /dev/zero";
         QTest::newRow("hangs") << "exec sleep 30";
-        metafile::Request request;
-        request.longSide = 100;
-        const QByteArray good =
-            QByteArray(reinterpret_cast<const char*>(&request), sizeof request) + fixtures::wmf();
-        QTest::newRow("good answer, then fails") << "cat > /dev/null; " ZORUPA_DECODER_HELPER " 0 < " +
-                                                        writeFile(m_dir, "good.request", good) + "; exit 1";
+        QTest::newRow("good answer, then fails") << ZORUPA_DECODER_HELPER " 0; exit 1";
     }
     void helperFailures() {
         QFETCH(QString, script);
