@@ -32,8 +32,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kDecoderNiceness = 5;
 
-constexpr qint64 kMaxOutputBytes =
-    qint64(sizeof(metafile::OutputHeader)) + qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
 // The helper writes its pixels into memory the game gives it with the request; on its channel it says no
 // more than the answer's header. Anything longer is not an answer.
 constexpr qint64 kMaxChannelBytes = 4096;
