@@ -2,6 +2,7 @@
 #include "ufmain.h"
 
 #include "engine/rules.h"
+#include "pictures/decoderhelper.h"
 #include "pictures/painting.h"
 #include "pictures/selection.h"
 #include "platform/colours.h"
@@ -73,6 +74,10 @@ UFMain::UFMain(ranking::Module1& ranking, Services services)
       m_sound(services.sound ? std::move(services.sound) : platform::makeSystemSound()),
       m_dialogs(services.dialogs ? std::move(services.dialogs) : platform::systemDialogs()),
       m_loadPicture(services.loadPicture ? std::move(services.loadPicture) : defaultLoader()),
+      m_prepareLoad(services.prepareLoad ? std::move(services.prepareLoad)
+                                         : [] { pictures::prepareDecoder(); }),
+      m_endPreparedLoad(services.endPreparedLoad ? std::move(services.endPreparedLoad)
+                                                 : [] { pictures::endPreparedDecoder(); }),
       m_slideDuration(services.slideDuration), m_slide(std::make_unique<platform::TimedSteps>(*m_clock)),
       m_busyPointer(m_clock->makeAlarm()) {
     // The built-in photo decodes on a second core while the controls are made: the first frame needs both.
@@ -233,6 +238,12 @@ void UFMain::connectEvents() {
     connect(m_surface, &FormSurface::dropped, this, [this](const QWidget* target, const QMimeData* data) {
         target == Picture2 ? Picture2_OLEDragDrop(data) : Form_OLEDragDrop(data);
     });
+    connect(m_surface, &FormSurface::dragEntered, this, [this](const QMimeData* data) {
+        if (pictures::firstDroppedFile(data)) {
+            m_prepareLoad();
+        }
+    });
+    connect(m_surface, &FormSurface::dragLeft, this, [this] { m_endPreparedLoad(); });
     for (int i = 0; i < engine::kTileCount; ++i) {
         connect(Picture1[static_cast<std::size_t>(i)], &PictureBox::clicked, this,
                 [this, i] { Picture1_Click(i); });
@@ -362,6 +373,7 @@ void UFMain::shutDown() {
         m_loading = nullptr;
     }
     unsetCursor();
+    m_endPreparedLoad();
     m_game.stop();
     Timer1->stop();
 }

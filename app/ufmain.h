@@ -52,6 +52,10 @@ struct UFMainServices {
     // Every question to the player, the name entry's included.
     std::shared_ptr<platform::Dialogs> dialogs;
     PictureLoader loadPicture;
+    // Get the decoding of a picture ready while the player is still choosing one (a drag over the window, the
+    // file dialog open), and let it go when the choice ends without one.
+    std::function<void()> prepareLoad;
+    std::function<void()> endPreparedLoad;
     // How long a player's slide takes; tests shorten it to play whole games quickly.
     std::chrono::milliseconds slideDuration{160};
 };
@@ -162,6 +166,8 @@ private:
     std::unique_ptr<platform::SoundPlayer> m_sound;
     std::shared_ptr<platform::Dialogs> m_dialogs;
     PictureLoader m_loadPicture;
+    std::function<void()> m_prepareLoad;
+    std::function<void()> m_endPreparedLoad;
 
     // The game: its board (myGridN, myTileSize, myBoard, myBlankX, myBlankY), whether it is playing
     // (myPlaying), its start time and clock.

@@ -37,9 +37,11 @@ void UFMain::showUnreadablePicture(std::function<void()> then) {
 void UFMain::Command1_Click() {
     runInTurn([this] {
         m_phase = Phase::Dialog;
+        m_prepareLoad();
         m_dialogs->openFileDialog(
             this, pictures::pictureFilter(), afterDialog([this](const std::optional<QString>& chosen) {
                 if (!chosen) {
+                    m_endPreparedLoad();
                     becomeIdle();
                     return;
                 }

@@ -56,6 +56,12 @@ std::optional<const QWidget*> FormSurface::dropTargetAt(const QPoint& pos) const
 // too: dropping it tells the player that it cannot be shown.
 void FormSurface::dragEnterEvent(QDragEnterEvent* event) {
     event->acceptProposedAction();
+    emit dragEntered(event->mimeData());
+}
+
+void FormSurface::dragLeaveEvent(QDragLeaveEvent* event) {
+    QWidget::dragLeaveEvent(event);
+    emit dragLeft();
 }
 
 void FormSurface::dragMoveEvent(QDragMoveEvent* event) {

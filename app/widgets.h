@@ -27,6 +27,9 @@ signals:
     void clicked();
     // target: the child the drop landed on, or nullptr for the background itself.
     void dropped(const QWidget* target, const QMimeData* data);
+    // A drag came over the window, and went away again without a drop.
+    void dragEntered(const QMimeData* data);
+    void dragLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -34,6 +37,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:

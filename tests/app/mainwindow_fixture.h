@@ -69,6 +69,9 @@ struct Fixture {
     RecordingSound sound;
     std::shared_ptr<TestDialogs> dialogs = std::make_shared<TestDialogs>();
     std::unique_ptr<UFMain> window;
+    // How often the window got a decoding ready ahead of a choice, and let it go again.
+    int preparedLoads = 0;
+    int endedPreparedLoads = 0;
 
     // Loads held by the test's gate when it gives one, else decoded for real.
     explicit Fixture(std::unique_ptr<platform::UniformSource> random = nullptr,
@@ -80,6 +83,8 @@ struct Fixture {
         services.clock = std::make_unique<ManualClock>(clock);
         services.sound = std::make_unique<RecordingSound>(sound);
         services.dialogs = dialogs;
+        services.prepareLoad = [this] { ++preparedLoads; };
+        services.endPreparedLoad = [this] { ++endedPreparedLoads; };
         if (gate) {
             services.loadPicture = gate->loader();
         }

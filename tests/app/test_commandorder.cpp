@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWindow>
 
 using namespace std::chrono_literals;
 using testing::Fixture;
@@ -182,6 +183,43 @@ private slots:
         gate.release();
         QTRY_VERIFY(f.idle());
         QCOMPARE(w.currentPicture().width(), 80 * 2540.0 / 96);
+    }
+
+    // The decoding is got ready while the player chooses: when a drag with a file comes over the window and
+    // when the file dialog opens; it is let go when the drag leaves or the dialog is cancelled.
+    void decodingGotReadyWhileThePlayerChooses() {
+        Fixture f;
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QWindow* window = w.windowHandle();
+        const QPoint inside = w.findChild<QWidget*>(QStringLiteral("Label1"))->geometry().center();
+        const auto dragOver = [&](const QMimeData& data) {
+            QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &enter);
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(window, &leave);
+        };
+        QMimeData words;
+        words.setText(QStringLiteral("no file"));
+        dragOver(words);
+        QCOMPARE(f.preparedLoads, 0);
+        QMimeData file;
+        file.setUrls({QUrl::fromLocalFile(plainPicture(m_dir, QStringLiteral("over.png"), 30))});
+        int ended = f.endedPreparedLoads;
+        dragOver(file);
+        QCOMPARE(f.preparedLoads, 1);
+        QCOMPARE(f.endedPreparedLoads, ended + 1);
+
+        ended = f.endedPreparedLoads;
+        click(f, "Command1");
+        QWidget* dialog = openedModal();
+        QVERIFY(dialog);
+        QCOMPARE(f.preparedLoads, 2);
+        QCOMPARE(f.endedPreparedLoads, ended);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QTRY_VERIFY(f.idle());
+        QCOMPARE(f.endedPreparedLoads, ended + 1);
     }
 
     // Closing the window ends a load under way and every command waiting: nothing of them runs after.
