@@ -198,6 +198,48 @@ private slots:
         QCOMPARE(p.image().format(), QImage::Format_ARGB32_Premultiplied);
     }
 
+    // Pictures that simpler readers get wrong, each as a viewer that implements its whole format shows it:
+    // the colour (with its alpha) at points given as fractions of the picture's width and height.
+    void drawnWhole_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSizeF>("extent");
+        QTest::addColumn<QList<QPointF>>("points");
+        QTest::addColumn<QList<QColor>>("colours");
+        const QColor orange(230, 120, 20), clear(0, 0, 0, 0);
+        // Beyond SVG Tiny: a percentage fills the whole drawing, and a mask hides the right half.
+        QTest::newRow("svg, percentages")
+            << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='360' height='360'>"
+                          "<rect width='100%' height='100%' fill='#e67814'/></svg>")
+            << QSizeF(360 * kPixel, 360 * kPixel) << QList<QPointF>{{0.02, 0.02}, {0.98, 0.98}, {0.5, 0.5}}
+            << QList<QColor>{orange, orange, orange};
+        QTest::newRow("svg, mask")
+            << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'>"
+                          "<mask id='m'><rect width='20' height='20' fill='#fff'/></mask>"
+                          "<rect width='40' height='20' fill='#e67814' mask='url(#m)'/></svg>")
+            << QSizeF(40 * kPixel, 20 * kPixel) << QList<QPointF>{{0.25, 0.5}, {0.75, 0.5}}
+            << QList<QColor>{orange, clear};
+    }
+    void drawnWhole() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSizeF, extent);
+        QFETCH(QList<QPointF>, points);
+        QFETCH(QList<QColor>, colours);
+        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("picture"), bytes));
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.width(), extent.width());
+        QCOMPARE(p.height(), extent.height());
+        for (qsizetype i = 0; i < points.size(); ++i) {
+            const QPoint at(int(points[i].x() * (p.image().width() - 1)),
+                            int(points[i].y() * (p.image().height() - 1)));
+            const QColor shown = p.image().pixelColor(at);
+            QVERIFY2(
+                std::abs(shown.alpha() - colours[i].alpha()) <= 8 &&
+                    (colours[i].alpha() == 0 || near(shown, colours[i], 12)),
+                qPrintable(
+                    QStringLiteral("%1 at %2,%3").arg(shown.name(QColor::HexArgb)).arg(at.x()).arg(at.y())));
+        }
+    }
+
     // The content decides, never the name.
     void contentNotName_data() {
         QTest::addColumn<QString>("name");
