@@ -91,6 +91,14 @@ bool isBmp(Bytes file) {
 bool isIco(Bytes file) {
     return bytesAt(file, 0, std::string_view("\0\0\1\0", 4));
 }
+bool isTiff(Bytes file) { // classic and big TIFF
+    for (const char* tiff : {"II*\0", "MM\0*", "II+\0", "MM\0+"}) {
+        if (bytesAt(file, 0, std::string_view(tiff, 4))) {
+            return true;
+        }
+    }
+    return false;
+}
 bool anyFile(Bytes) {
     return true;
 }
@@ -135,6 +143,12 @@ template <const char* kFormat> Decoded raster(Bytes file, int longSide) {
 }
 constexpr char kJpeg[] = "jpeg", kPng[] = "png", kGif[] = "gif", kBmp[] = "bmp", kIco[] = "ico", kAny[] = "";
 
+// libtiff's own reader, and what it does not take through Qt's plugin.
+Decoded tiff(Bytes file, int longSide) {
+    Decoded picture = decodeTiff(file, longSide);
+    return picture ? picture : raster<kAny>(file, longSide);
+}
+
 // Signatures first that cannot be mistaken for another's; Qt's plugins, asked by content, last.
 constexpr Format kFormats[] = {
     {"wmf", isWmf, wmf, false},
@@ -147,6 +161,7 @@ constexpr Format kFormats[] = {
     {"heif", isHeif, decodeHeif, false},
     {"avif", isAvif, decodeAvif, false},
     {"jxl", isJpegXl, decodeJpegXl, false},
+    {"tiff", isTiff, tiff, true},
     {"svg", looksLikeSvg, svg, true},
     {"qt", anyFile, raster<kAny>, true},
 };

@@ -18,6 +18,7 @@ using Bytes = std::span<const unsigned char>;
 std::optional<platform::Picture> decodeHeif(Bytes file, int longSide);   // HEIC and other HEIF: libheif
 std::optional<platform::Picture> decodeAvif(Bytes file, int longSide);   // libavif
 std::optional<platform::Picture> decodeJpegXl(Bytes file, int longSide); // libjxl
+std::optional<platform::Picture> decodeTiff(Bytes file, int longSide);   // libtiff
 // SVG is drawn, not decoded: at the long side asked for, its extent from its width and height.
 std::optional<platform::Picture> drawSvg(const QByteArray& file, int longSide);
 

@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <tiffio.h>
 #include <unistd.h>
 
 namespace {
@@ -78,6 +79,11 @@ quint32 crc32(const QByteArray& bytes) {
     return ~crc;
 }
 
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QByteArray fixtureFile(const char* name) {
     QFile f(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/") + QLatin1String(name));
     if (!f.open(QIODevice::ReadOnly)) {
@@ -101,6 +107,75 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
     segment += char(length >> 8);
     segment += char(length & 0xFF);
     return jpeg.left(2) + segment + body + jpeg.mid(2);
+}
+
+// A TIFF written by libtiff of the picture's colours (and alpha, with `alpha`), in any of the layouts Qt's
+// plugin refuses or draws wrong: 16-bit samples, the colours in planes of their own, tiles.
+struct TiffLayout {
+    int bits = 8;
+    bool alpha = false;
+    bool planar = false;
+    bool tiled = false;
+    int orientation = 1;
+};
+QByteArray tiffFile(const QTemporaryDir& dir, const QImage& picture, TiffLayout layout) {
+    const QImage image = picture.convertToFormat(QImage::Format_RGBA8888);
+    const QString path = dir.filePath(QStringLiteral("written.tiff"));
+    TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    const int w = image.width(), h = image.height(), samples = layout.alpha ? 4 : 3, bytes = layout.bits / 8;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(h));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(layout.bits));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
+                 uint16_t(layout.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(layout.orientation));
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_ADOBE_DEFLATE));
+    if (layout.alpha) {
+        const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
+    }
+    const int tile = layout.tiled ? 16 : 0;
+    if (layout.tiled) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, uint32_t(tile));
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, uint32_t(tile));
+    } else {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(h));
+    }
+    // Each plane (or the one interleaved plane) of a region, sample by sample in native byte order.
+    auto region = [&](int x0, int y0, int rw, int rh, int plane) {
+        QByteArray out;
+        for (int y = y0; y < y0 + rh; ++y) {
+            for (int x = x0; x < x0 + rw; ++x) {
+                for (int c = 0; c < samples; ++c) {
+                    if (layout.planar && c != plane) {
+                        continue;
+                    }
+                    const quint8 v = x < w && y < h ? image.constScanLine(y)[x * 4 + c] : 0;
+                    const quint16 wide = quint16(v * 257);
+                    out += bytes == 2 ? QByteArray(reinterpret_cast<const char*>(&wide), 2)
+                                      : QByteArray(1, char(v));
+                }
+            }
+        }
+        return out;
+    };
+    for (int plane = 0; plane < (layout.planar ? samples : 1); ++plane) {
+        if (layout.tiled) {
+            for (int y = 0; y < h; y += tile) {
+                for (int x = 0; x < w; x += tile) {
+                    QByteArray data = region(x, y, tile, tile, plane);
+                    TIFFWriteTile(tiff, data.data(), uint32_t(x), uint32_t(y), 0, uint16_t(plane));
+                }
+            }
+        } else {
+            QByteArray data = region(0, 0, w, h, plane);
+            TIFFWriteEncodedStrip(tiff, TIFFComputeStrip(tiff, 0, uint16_t(plane)), data.data(), data.size());
+        }
+    }
+    TIFFClose(tiff);
+    return fileBytes(path);
 }
 
 // The renders here are judged by their pictures, not their speed: a sanitizer build or a machine busy with
@@ -218,6 +293,28 @@ private slots:
                           "<rect width='40' height='20' fill='#e67814' mask='url(#m)'/></svg>")
             << QSizeF(40 * kPixel, 20 * kPixel) << QList<QPointF>{{0.25, 0.5}, {0.75, 0.5}}
             << QList<QColor>{orange, clear};
+        // TIFF layouts that Qt's plugin refuses (16-bit samples) or draws wrong (colours in planes of their
+        // own), strips and tiles; the right half half transparent where the file has alpha.
+        const QImage halves = redBlueHalves(64, 32);
+        QImage translucent = redBlueHalves(64, 32, QImage::Format_ARGB32);
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 32; x < 64; ++x) {
+                translucent.setPixelColor(x, y, QColor(0, 0, 255, 128));
+            }
+        }
+        const QList<QPointF> halfPoints{{0.25, 0.5}, {0.75, 0.5}};
+        const QSizeF halvesExtent(64 * kPixel, 32 * kPixel);
+        QTest::newRow("tiff, 16-bit rgb") << tiffFile(m_dir, halves, {16, false, false, false, 1})
+                                          << halvesExtent << halfPoints << QList<QColor>{Qt::red, Qt::blue};
+        QTest::newRow("tiff, planar 16-bit rgb")
+            << tiffFile(m_dir, halves, {16, false, true, false, 1}) << halvesExtent << halfPoints
+            << QList<QColor>{Qt::red, Qt::blue};
+        QTest::newRow("tiff, tiled planar 16-bit rgba")
+            << tiffFile(m_dir, translucent, {16, true, true, true, 1}) << halvesExtent << halfPoints
+            << QList<QColor>{Qt::red, QColor(0, 0, 255, 128)};
+        QTest::newRow("tiff, tiled 8-bit rgba")
+            << tiffFile(m_dir, translucent, {8, true, false, true, 1}) << halvesExtent << halfPoints
+            << QList<QColor>{Qt::red, QColor(0, 0, 255, 128)};
     }
     void drawnWhole() {
         QFETCH(QByteArray, bytes);
@@ -237,6 +334,48 @@ private slots:
                     (colours[i].alpha() == 0 || near(shown, colours[i], 12)),
                 qPrintable(
                     QStringLiteral("%1 at %2,%3").arg(shown.name(QColor::HexArgb)).arg(at.x()).arg(at.y())));
+        }
+    }
+
+    // Orientation kept outside JPEG's EXIF, applied once: the picture comes out upright, its extent that of
+    // the upright picture. Stored 64 x 32, red in its top left quarter and blue elsewhere.
+    void orientedElsewhere_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("upright");
+        QTest::addColumn<QPointF>("red"); // the red quarter's centre, as fractions of the upright picture
+        QImage quarter = redBlueHalves(64, 32);
+        quarter.fill(Qt::blue);
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                quarter.setPixelColor(x, y, Qt::red);
+            }
+        }
+        const QSize wide(64, 32), tall(32, 64);
+        const QPointF topLeft(0.25, 0.25), topRight(0.75, 0.25), bottomLeft(0.25, 0.75),
+            bottomRight(0.75, 0.75);
+        const std::tuple<int, QSize, QPointF> turns[] = {
+            {1, wide, topLeft}, {2, wide, topRight}, {3, wide, bottomRight}, {4, wide, bottomLeft},
+            {5, tall, topLeft}, {6, tall, topRight}, {7, tall, bottomRight}, {8, tall, bottomLeft}};
+        for (const auto& [orientation, size, red] : turns) {
+            QTest::addRow("tiff, orientation %d", orientation)
+                << tiffFile(m_dir, quarter, {8, false, false, false, orientation}) << size << red;
+        }
+    }
+    void orientedElsewhere() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, upright);
+        QFETCH(QPointF, red);
+        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("turned"), bytes));
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.width(), upright.width() * kPixel);
+        QCOMPARE(p.height(), upright.height() * kPixel);
+        QCOMPARE(p.image().width() * upright.height(), p.image().height() * upright.width());
+        const QImage& image = p.image();
+        for (const QPointF at :
+             {QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.75, 0.75)}) {
+            const QColor shown = image.pixelColor(int(at.x() * image.width()), int(at.y() * image.height()));
+            QVERIFY2(near(shown, at == red ? QColor(Qt::red) : QColor(Qt::blue)),
+                     qPrintable(QStringLiteral("%1 at %2, %3").arg(shown.name()).arg(at.x()).arg(at.y())));
         }
     }
 
