@@ -2,6 +2,7 @@
 #include "raster.h"
 
 #include "colour.h"
+#include "orientation.h"
 #include "progressivejpeg.h"
 
 #include <QBuffer>
@@ -227,6 +228,11 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
         return reader.format() == "gif" ? loadGifOnLargeScreen(device, neededLongSide) : Picture();
     }
     const QImageIOHandler::Transformations transformation = reader.transformation();
+    // PNG and WebP keep EXIF in a chunk of their own that Qt's plugins pass over: turned here, where the
+    // plugin has not turned the picture itself.
+    const int containerTurn = transformation == QImageIOHandler::TransformationNone
+                                  ? containerOrientation(device, reader.format())
+                                  : 0;
     QImage image;
     if (original.isEmpty()) {
         original = QSize(); // a header claiming no width or height says nothing; the decoded size tells
@@ -242,9 +248,11 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
     if (image.isNull()) {
         return {};
     }
-    const QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
+    QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
+    extentPixels = exchangesSides(containerTurn) ? extentPixels.transposed() : extentPixels;
     // In the format the reader gave: whoever draws it converts it once, in place where the formats allow.
-    return {toSrgb(fitted(std::move(image), kMaxDecodedSide)), extentOfPixels(extentPixels)};
+    return {turnedUpright(toSrgb(fitted(std::move(image), kMaxDecodedSide)), containerTurn),
+            extentOfPixels(extentPixels)};
 }
 
 } // namespace pictures

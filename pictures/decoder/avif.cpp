@@ -4,7 +4,9 @@
 #include "raster.h"
 
 #include <avif/avif.h>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace decoder {
 
@@ -36,6 +38,34 @@ Turn turnOf(const avifImage& avif) {
 #endif
     }
     return turn;
+}
+
+// The clean aperture's rectangle in the decoded picture: a width and height, centred on the picture's centre
+// moved by an offset, all as fractions. Nothing for a box whose rectangle is not whole pixels within the
+// picture; such a box is ignored, as libavif's own tools ignore it.
+std::optional<QRect> cleanAperture(const avifCleanApertureBox& clap, QSize decoded) {
+    auto whole = [](std::int64_t n, std::int64_t d) -> std::optional<std::int64_t> {
+        if (d <= 0 || n % d != 0) {
+            return std::nullopt;
+        }
+        return n / d;
+    };
+    // The offsets are signed; from the centre, x = offset + (decoded - cropped) / 2, kept exact as
+    // (2 * offsetN + (decoded - cropped) * offsetD) / (2 * offsetD).
+    const auto w = whole(std::int32_t(clap.widthN), std::int32_t(clap.widthD));
+    const auto h = whole(std::int32_t(clap.heightN), std::int32_t(clap.heightD));
+    if (!w || !h || *w <= 0 || *h <= 0) {
+        return std::nullopt;
+    }
+    const std::int64_t xd = std::int32_t(clap.horizOffD), yd = std::int32_t(clap.vertOffD);
+    const auto x =
+        whole(2 * std::int64_t(std::int32_t(clap.horizOffN)) + (decoded.width() - *w) * xd, 2 * xd);
+    const auto y =
+        whole(2 * std::int64_t(std::int32_t(clap.vertOffN)) + (decoded.height() - *h) * yd, 2 * yd);
+    if (!x || !y || *x < 0 || *y < 0 || *x + *w > decoded.width() || *y + *h > decoded.height()) {
+        return std::nullopt;
+    }
+    return QRect(int(*x), int(*y), int(*w), int(*h));
 }
 
 QImage upright(QImage image, Turn turn) {
@@ -85,7 +115,13 @@ std::optional<platform::Picture> decodeAvif(Bytes file, int longSide) {
     const QByteArray icc(reinterpret_cast<const char*>(avif.icc.data), qsizetype(avif.icc.size));
     const pictures::Cicp cicp{int(avif.colorPrimaries), int(avif.transferCharacteristics)};
     const Turn turn = turnOf(avif);
+    // The crop comes first, before the turn and the mirror, as the file's properties are ordered.
+    const std::optional<QRect> crop =
+        avif.transformFlags & AVIF_TRANSFORM_CLAP ? cleanAperture(avif.clap, image.size()) : std::nullopt;
     decoder.reset();
+    if (crop && *crop != image.rect()) {
+        image = image.copy(*crop);
+    }
     const QSize decoded = image.size();
     image = pictures::fitted(std::move(image), longSide);
     image =

@@ -124,8 +124,8 @@ std::optional<platform::Picture> decodeTiff(Bytes file, int longSide) {
     const QSize stored{int(width), int(height)};
     image = pictures::toSrgb(pictures::fitted(std::move(image), longSide), icc);
     return platform::Picture(
-        turnedUpright(std::move(image), orientation),
-        platform::extentOfPixels(exchangesSides(orientation) ? stored.transposed() : stored));
+        pictures::turnedUpright(std::move(image), orientation),
+        platform::extentOfPixels(pictures::exchangesSides(orientation) ? stored.transposed() : stored));
 }
 
 } // namespace decoder

@@ -92,8 +92,8 @@ QByteArray fixtureFile(const char* name) {
     return f.readAll();
 }
 
-// A JPEG with an EXIF block whose only entry is the orientation, placed right after the start marker.
-QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
+// An EXIF block's TIFF structure whose only entry is the orientation.
+QByteArray exifWithOrientation(int orientation) {
     QByteArray tiff("MM\x00\x2A\x00\x00\x00\x08", 8);          // big-endian, first directory at 8
     tiff += QByteArray("\x00\x01", 2);                         // one entry
     tiff += QByteArray("\x01\x12\x00\x03\x00\x00\x00\x01", 8); // orientation, SHORT, one value
@@ -101,7 +101,12 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
     tiff += char(orientation);
     tiff += QByteArray(2, '\0');
     tiff += QByteArray(4, '\0'); // no next directory
-    const QByteArray body = QByteArray("Exif\x00\x00", 6) + tiff;
+    return tiff;
+}
+
+// A JPEG with an EXIF block whose only entry is the orientation, placed right after the start marker.
+QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
+    const QByteArray body = QByteArray("Exif\x00\x00", 6) + exifWithOrientation(orientation);
     const int length = int(body.size()) + 2;
     QByteArray segment("\xFF\xE1", 2);
     segment += char(length >> 8);
@@ -176,6 +181,34 @@ QByteArray tiffFile(const QTemporaryDir& dir, const QImage& picture, TiffLayout 
     }
     TIFFClose(tiff);
     return fileBytes(path);
+}
+
+QByteArray bigEndian32(quint32 v) {
+    const char b[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+QByteArray littleEndian32(quint32 v) {
+    const char b[] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return QByteArray(b, 4);
+}
+
+// A PNG with an eXIf chunk, after its header, whose only entry is the orientation.
+QByteArray pngWithOrientation(const QByteArray& png, int orientation) {
+    const QByteArray body = "eXIf" + exifWithOrientation(orientation);
+    const QByteArray chunk = bigEndian32(quint32(body.size() - 4)) + body + bigEndian32(crc32(body));
+    constexpr int kAfterHeader = 8 + 25;
+    return png.left(kAfterHeader) + chunk + png.mid(kAfterHeader);
+}
+
+// A simple WebP turned into the extended form, whose header announces an EXIF chunk at the end.
+QByteArray webpWithOrientation(const QByteArray& webp, QSize size, int orientation) {
+    QByteArray header("VP8X\x0A\x00\x00\x00\x08\x00\x00\x00", 12); // the EXIF flag
+    header += littleEndian32(quint32(size.width() - 1)).left(3) +
+              littleEndian32(quint32(size.height() - 1)).left(3);
+    QByteArray exif = exifWithOrientation(orientation);
+    exif = "EXIF" + littleEndian32(quint32(exif.size())) + exif + QByteArray(exif.size() % 2, '\0');
+    const QByteArray chunks = "WEBP" + header + webp.mid(12) + exif;
+    return "RIFF" + littleEndian32(quint32(chunks.size())) + chunks;
 }
 
 // The renders here are judged by their pictures, not their speed: a sanitizer build or a machine busy with
@@ -315,6 +348,10 @@ private slots:
         QTest::newRow("tiff, tiled 8-bit rgba")
             << tiffFile(m_dir, translucent, {8, true, false, true, 1}) << halvesExtent << halfPoints
             << QList<QColor>{Qt::red, QColor(0, 0, 255, 128)};
+        // AVIF's clean aperture crops the picture before its turn: the left half of 64 x 32, turned.
+        QTest::newRow("avif, clean aperture then turned")
+            << fixtureFile("clap-turned.avif") << QSizeF(32 * kPixel, 32 * kPixel) << halfPoints
+            << QList<QColor>{QColor(220, 30, 30), QColor(30, 30, 220)};
     }
     void drawnWhole() {
         QFETCH(QByteArray, bytes);
@@ -356,9 +393,14 @@ private slots:
         const std::tuple<int, QSize, QPointF> turns[] = {
             {1, wide, topLeft}, {2, wide, topRight}, {3, wide, bottomRight}, {4, wide, bottomLeft},
             {5, tall, topLeft}, {6, tall, topRight}, {7, tall, bottomRight}, {8, tall, bottomLeft}};
+        const QByteArray png = encoded(quarter, "PNG"), webp = encoded(quarter, "WEBP");
         for (const auto& [orientation, size, red] : turns) {
             QTest::addRow("tiff, orientation %d", orientation)
                 << tiffFile(m_dir, quarter, {8, false, false, false, orientation}) << size << red;
+            QTest::addRow("png eXIf, orientation %d", orientation)
+                << pngWithOrientation(png, orientation) << size << red;
+            QTest::addRow("webp EXIF, orientation %d", orientation)
+                << webpWithOrientation(webp, quarter.size(), orientation) << size << red;
         }
     }
     void orientedElsewhere() {

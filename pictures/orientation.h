@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <span>
 
-namespace decoder {
+class QIODevice;
+
+namespace pictures {
 
 // 1 to 8 as EXIF and TIFF number them: 1 as stored, 2 mirrored left to right, 3 turned half a turn, 4
 // mirrored top to bottom, 5 mirrored about the diagonal, 6 stored a quarter turn anticlockwise (turned
@@ -22,4 +24,9 @@ QImage turnedUpright(QImage image, int orientation);
 // or without one), or 0 where it gives none or cannot be read.
 int exifOrientation(std::span<const unsigned char> exif);
 
-} // namespace decoder
+// The EXIF orientation a PNG (its eXIf chunk) or a WebP (its EXIF chunk) carries, found by stepping over
+// the file's chunks from the start of a random-access device, which is left where it stood; 0 for none,
+// for any other format, and for a device that cannot seek.
+int containerOrientation(QIODevice& device, const QByteArray& format);
+
+} // namespace pictures
