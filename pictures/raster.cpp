@@ -1,7 +1,9 @@
 // Raster picture loading through QImageReader, with the limits that make untrusted files safe to open.
 #include "raster.h"
 
+#include "cmykjpeg.h"
 #include "colour.h"
+#include "iccprofile.h"
 #include "orientation.h"
 #include "progressivejpeg.h"
 
@@ -108,6 +110,37 @@ QImage readProgressiveAtEighth(QIODevice& device, QSize scaled) {
 // the picture's extent is that of the upright picture.
 QSize uprightSize(QSize stored, QImageIOHandler::Transformations transformation) {
     return transformation.testFlag(QImageIOHandler::TransformationRotate90) ? stored.transposed() : stored;
+}
+
+// A CMYK JPEG decoded in its profile's colours at the scale its reader was asked for, turned as Qt's reader
+// turns what it reads (mirrored, then a quarter turn); null where that decoder does not take the file.
+QImage readCmykJpeg(QIODevice& device, QSize original, QSize scaled, const QByteArray& profile,
+                    QImageIOHandler::Transformations transformation) {
+    const qint64 at = device.pos();
+    if (device.isSequential() || !device.seek(0)) {
+        return {};
+    }
+    const QByteArray file = device.readAll();
+    device.seek(at);
+    int denominator = 1;
+    for (const int d : {8, 4, 2}) {
+        if (scaled == QSize((original.width() + d - 1) / d, (original.height() + d - 1) / d)) {
+            denominator = d;
+            break;
+        }
+    }
+    QImage image = decodeCmykJpeg(file, denominator, profile);
+    if (image.isNull() || transformation == QImageIOHandler::TransformationNone) {
+        return image;
+    }
+    if (transformation == QImageIOHandler::TransformationRotate270) {
+        return image.transformed(QTransform().rotate(-90));
+    }
+    image = image.mirrored(transformation.testFlag(QImageIOHandler::TransformationMirror),
+                           transformation.testFlag(QImageIOHandler::TransformationFlip));
+    return transformation.testFlag(QImageIOHandler::TransformationRotate90)
+               ? image.transformed(QTransform().rotate(90))
+               : image;
 }
 
 void allowWholeDecodes() {
@@ -233,14 +266,20 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
     const int containerTurn = transformation == QImageIOHandler::TransformationNone
                                   ? containerOrientation(device, reader.format())
                                   : 0;
+    // A JPEG's profile is put together here from all its segments; CMYK inks need it before they become RGB.
+    const QByteArray jpegProfile = reader.format() == "jpeg" ? jpegIccProfile(device) : QByteArray();
+    const bool cmykInks = isCmykProfile(jpegProfile);
     QImage image;
     if (original.isEmpty()) {
         original = QSize(); // a header claiming no width or height says nothing; the decoded size tells
     } else if (const QSize scaled = decodeSize(reader, original, neededLongSide); scaled != original) {
         reader.setScaledSize(scaled); // in the stored orientation: the turn comes after scaling
-        if (reader.format() == "jpeg" && decodesAtEighth(original, scaled)) {
+        if (reader.format() == "jpeg" && decodesAtEighth(original, scaled) && !cmykInks) {
             image = readProgressiveAtEighth(device, scaled);
         }
+    }
+    if (cmykInks) {
+        image = readCmykJpeg(device, original, reader.scaledSize(), jpegProfile, transformation);
     }
     if (image.isNull()) {
         image = reader.read();
@@ -249,10 +288,12 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
         return {};
     }
     QSize extentPixels = original.isValid() ? uprightSize(original, transformation) : image.size();
+    image = fitted(std::move(image), kMaxDecodedSide);
+    image =
+        jpegProfile.isEmpty() || cmykInks ? toSrgb(std::move(image)) : toSrgb(std::move(image), jpegProfile);
     extentPixels = exchangesSides(containerTurn) ? extentPixels.transposed() : extentPixels;
     // In the format the reader gave: whoever draws it converts it once, in place where the formats allow.
-    return {turnedUpright(toSrgb(fitted(std::move(image), kMaxDecodedSide)), containerTurn),
-            extentOfPixels(extentPixels)};
+    return {turnedUpright(std::move(image), containerTurn), extentOfPixels(extentPixels)};
 }
 
 } // namespace pictures

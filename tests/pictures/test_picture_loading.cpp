@@ -973,6 +973,8 @@ private slots:
         // Display P3 (200, 60, 40), described by the nclx box: about (215, 47, 28) in sRGB.
         QTest::newRow("heic, ProPhoto") << "prophoto.heic" << QColor(255, 0, 43) << 16;
         QTest::newRow("avif, Display P3") << "p3.avif" << QColor(215, 47, 28) << 8;
+        // CMYK inks (cyan 100 %, magenta 70 %) with a print profile too large for one segment.
+        QTest::newRow("jpeg, CMYK in three segments") << "cmyk-inks.jpg" << QColor(1, 94, 172) << 6;
     }
     void trueColours() {
         QFETCH(QString, name);
@@ -982,6 +984,36 @@ private slots:
         QVERIFY(!p.isEmpty());
         const QColor shown = p.image().pixelColor(p.image().width() / 2, p.image().height() / 2);
         QVERIFY2(near(shown, expected, tolerance), qPrintable(shown.name()));
+    }
+
+    // A profile's segments are put together by their numbers, in whatever order the file has them; one
+    // with a piece missing is passed over, the inks then shown as Qt's reader shows them.
+    void profileSegments() {
+        const QByteArray jpeg = fixtureFile("cmyk-inks.jpg");
+        QList<QByteArray> segments;
+        qsizetype at = 2, first = -1, end = -1;
+        while (at + 4 <= jpeg.size() && quint8(jpeg[at]) == 0xFF && quint8(jpeg[at + 1]) != 0xDA) {
+            const qsizetype length = quint8(jpeg[at + 2]) << 8 | quint8(jpeg[at + 3]);
+            if (quint8(jpeg[at + 1]) == 0xE2) {
+                first = first < 0 ? at : first;
+                end = at + 2 + length;
+                segments.append(jpeg.mid(at, 2 + length));
+            }
+            at += 2 + length;
+        }
+        QCOMPARE(segments.size(), 3);
+        const QByteArray reversed =
+            jpeg.left(first) + segments[2] + segments[1] + segments[0] + jpeg.mid(end);
+        const QByteArray missing = jpeg.left(first) + segments[0] + segments[2] + jpeg.mid(end);
+        const QColor inOrder =
+            pictures::loadPicture(writeFile(m_dir, QStringLiteral("reversed.jpg"), reversed))
+                .image()
+                .pixelColor(24, 8);
+        QVERIFY2(near(inOrder, QColor(1, 94, 172), 6), qPrintable(inOrder.name()));
+        const QColor none = pictures::loadPicture(writeFile(m_dir, QStringLiteral("missing.jpg"), missing))
+                                .image()
+                                .pixelColor(24, 8);
+        QVERIFY2(!near(none, QColor(1, 94, 172), 24), qPrintable(none.name()));
     }
 
     // A profile that cannot be parsed is passed over: the picture shows as it is stored.
