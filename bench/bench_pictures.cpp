@@ -15,6 +15,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QMimeData>
 #include <QPainter>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <jpeglib.h>
 #include <sys/resource.h>
 
 namespace {
@@ -322,4 +324,96 @@ ZORUPA_BENCH(phone_photos_in_game) {
     phonePhotoOnTheGame(
         "12 MP JPEG XL dropped on the game", "jxl", QStringLiteral("cjxl"),
         {QStringLiteral("-e"), QStringLiteral("3"), QStringLiteral("IN"), QStringLiteral("OUT")});
+}
+
+namespace {
+
+// A phone's largest photo as its camera writes it: baseline, 4:2:0, quality 90, with a sensor's grain,
+// written by libjpeg a row at a time so that the picture is never whole in memory. Empty on failure.
+QString phoneJpeg(const QTemporaryDir& dir, const char* name, int width, int height) {
+    const QString path = dir.filePath(QLatin1String(name));
+    std::FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (out == nullptr) {
+        return {};
+    }
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, out);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * 3);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state ^= state << 13; // xorshift: fast and the same every run
+            state ^= state >> 17;
+            state ^= state << 5;
+            const int grain = int(state % 13) - 6;
+            const int t = int((qint64(x) * 255 / width + qint64(y) * 255 / height) / 2);
+            JSAMPLE* p = &row[std::size_t(x) * 3];
+            p[0] = JSAMPLE(std::clamp(30 + t * 190 / 255 + grain, 0, 255));
+            p[1] = JSAMPLE(std::clamp(90 + t * 90 / 255 + grain, 0, 255));
+            p[2] = JSAMPLE(std::clamp(160 - t * 70 / 255 + grain, 0, 255));
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(out);
+    return path;
+}
+
+// The medians of five runs of djpeg at 1/8 on the file, the reference a viewer reaches: wall time and CPU
+// time (which a busy machine moves less); negative when libjpeg-turbo-progs is not installed.
+std::pair<double, double> djpegEighthMs(const QString& path) {
+    std::vector<double> ms, cpu;
+    auto childrenCpuMs = [] {
+        rusage r{};
+        getrusage(RUSAGE_CHILDREN, &r);
+        return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
+               (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+    };
+    for (int run = 0; run < 5; ++run) {
+        QProcess djpeg;
+        QElapsedTimer clock;
+        const double cpuBefore = childrenCpuMs();
+        clock.start();
+        djpeg.start(QStringLiteral("djpeg"), {QStringLiteral("-scale"), QStringLiteral("1/8"),
+                                              QStringLiteral("-outfile"), QStringLiteral("/dev/null"), path});
+        if (!djpeg.waitForFinished(60000) || djpeg.exitCode() != 0) {
+            return {-1, -1};
+        }
+        ms.push_back(clock.nsecsElapsed() / 1e6);
+        cpu.push_back(childrenCpuMs() - cpuBefore);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {ms[ms.size() / 2], cpu[cpu.size() / 2]};
+}
+
+void phoneJpegOnTheGame(const char* label, int width, int height) {
+    QTemporaryDir dir;
+    const QString path = phoneJpeg(dir, "phone.jpg", width, height);
+    const auto [reference, referenceCpu] = djpegEighthMs(path);
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "%.1f MB; djpeg -scale 1/8: median %.1f ms (cpu %.1f ms); the game's target: within 1.1 x",
+                  QFileInfo(path).size() / 1e6, reference, referenceCpu);
+    bench::report(label, line);
+    dropOnTheGame(label, path, 60, reference > 0 ? int(reference * 1.1) : 1000);
+}
+
+} // namespace
+
+ZORUPA_BENCH(phone_largest_jpegs_in_game) {
+    phoneJpegOnTheGame("200 MP phone JPEG (16320 x 12240) dropped on the game", 16320, 12240);
+    phoneJpegOnTheGame("108 MP phone JPEG (12000 x 9000) dropped on the game", 12000, 9000);
 }

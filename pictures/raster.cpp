@@ -37,7 +37,10 @@ bool claimedSizeAcceptable(const QImageReader& reader, QSize claimed) {
     }
     const qint64 pixels = qint64(claimed.width()) * claimed.height();
     const bool scalesOnDecode = reader.supportsOption(QImageIOHandler::ScaledSize);
-    return pixels <= (scalesOnDecode ? kMaxSourcePixels : kMaxUnscaledPixels);
+    // A JPEG beyond the source limit (a phone's 200-megapixel photo) is decoded at 1/8, never whole: it is
+    // taken while that fits the largest decode.
+    return pixels <= (scalesOnDecode ? kMaxSourcePixels : kMaxUnscaledPixels) ||
+           (reader.format() == "jpeg" && std::max(claimed.width(), claimed.height()) / 8 <= kMaxDecodedSide);
 }
 
 // A size with its proportions kept and its long side at most longSide, never less than a pixel on its short
@@ -61,6 +64,10 @@ QSize decodeSize(const QImageReader& reader, QSize original, int neededLongSide)
         return original;
     }
     if (reader.format() == "jpeg") {
+        // Beyond the source limit, 1/8 whatever the need; rounded down, so that Qt's reader takes 1/8 too.
+        if (qint64(original.width()) * original.height() > kMaxSourcePixels) {
+            return {std::max(1, original.width() / 8), std::max(1, original.height() / 8)};
+        }
         for (const int denominator : {8, 4, 2}) {
             const QSize scaled((original.width() + denominator - 1) / denominator,
                                (original.height() + denominator - 1) / denominator);

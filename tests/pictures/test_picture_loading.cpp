@@ -554,6 +554,21 @@ private slots:
         QCOMPARE(p.height(), 6000 * kPixel);
     }
 
+    // A phone's 200-megapixel JPEG, beyond the limit of other sources, is decoded at 1/8 whatever the need.
+    // Its frame header is rewritten from a small picture's: the data it lacks decodes grey.
+    void phonesLargestPhoto() {
+        QByteArray jpeg = encoded(redBlueHalves(16, 16), "JPG");
+        const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+        QVERIFY(sof > 0);
+        jpeg.replace(sof + 5, 4, QByteArray("\x2F\xD0\x3F\xC0", 4)); // 12240 rows of 16320
+        const platform::Picture p =
+            pictures::loadPicture(writeFile(m_dir, QStringLiteral("phone.jpg"), jpeg));
+        QVERIFY(!p.isEmpty());
+        QCOMPARE(p.image().size(), QSize(2040, 1530));
+        QCOMPARE(p.width(), 16320 * kPixel);
+        QCOMPARE(p.height(), 12240 * kPixel);
+    }
+
     // Decoded at the size the display needs: a JPEG at the smallest of its decoder's own 1/2, 1/4, 1/8 that
     // still reaches the needed long side, exactly, so nothing is scaled after; otherwise scaled to it.
     // The extent stays the original's either way.
