@@ -242,6 +242,30 @@ Picture loadGifOnLargeScreen(QIODevice& device, int neededLongSide) {
     painter.end();
     return {canvas, extentOfPixels(layout->screen)};
 }
+// The index of an icon file's largest image, the deepest of those: its directory's entries are a width and a
+// height (0 for 256), a palette size, a reserved byte, planes and bits per pixel, each 16 bytes from byte 6.
+int bestIcon(QIODevice& device) {
+    const QByteArray head = device.peek(6 + 16 * 256);
+    if (head.size() < 6) {
+        return 0;
+    }
+    const int count = std::min(int(littleEndian16(head, 4)), int((head.size() - 6) / 16));
+    int best = 0;
+    qint64 bestArea = -1, bestBits = -1;
+    for (int i = 0; i < count; ++i) {
+        const qsizetype at = 6 + 16 * qsizetype(i);
+        const int w = quint8(head[at]) == 0 ? 256 : quint8(head[at]);
+        const int h = quint8(head[at + 1]) == 0 ? 256 : quint8(head[at + 1]);
+        const int bits = littleEndian16(head, at + 6);
+        if (qint64(w) * h > bestArea || (qint64(w) * h == bestArea && bits > bestBits)) {
+            best = i;
+            bestArea = qint64(w) * h;
+            bestBits = bits;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 QImage fitted(QImage image, int longSide) {
@@ -261,6 +285,10 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
     reader.setAutoTransform(true);
     if (!isRasterFormat(reader.format())) {
         return {};
+    }
+    if (reader.format() == "ico") {
+        // An icon file holds the same icon at several sizes and depths; a viewer shows the best of them.
+        reader.jumpToImage(bestIcon(device));
     }
     QSize original = reader.size();
     if (!claimedSizeAcceptable(reader, original)) {

@@ -211,6 +211,20 @@ QByteArray webpWithOrientation(const QByteArray& webp, QSize size, int orientati
     return "RIFF" + littleEndian32(quint32(chunks.size())) + chunks;
 }
 
+// One icon file of the one-image icon files given, their images in that order.
+QByteArray iconFile(const QList<QByteArray>& icons) {
+    QByteArray directory("\0\0\1\0", 4), images;
+    directory += char(icons.size());
+    directory += char(0);
+    const qsizetype start = 6 + 16 * icons.size();
+    for (const QByteArray& icon : icons) {
+        const quint32 offset = quint32(start + images.size());
+        directory += icon.mid(6, 12) + QByteArray(reinterpret_cast<const char*>(&offset), 4); // little-endian
+        images += icon.mid(qsizetype(quint8(icon[18]) | quint8(icon[19]) << 8));
+    }
+    return directory + images;
+}
+
 // The renders here are judged by their pictures, not their speed: a sanitizer build or a machine busy with
 // other builds may run the largest of them several times slower than a player's machine would.
 constexpr std::chrono::milliseconds kPatientLimit{120000};
@@ -352,6 +366,13 @@ private slots:
         QTest::newRow("avif, clean aperture then turned")
             << fixtureFile("clap-turned.avif") << QSizeF(32 * kPixel, 32 * kPixel) << halfPoints
             << QList<QColor>{QColor(220, 30, 30), QColor(30, 30, 220)};
+        // An icon file with a 48 x 48 one-bit icon first and a 256 x 256 true-colour one after it.
+        QImage mono(48, 48, QImage::Format_Mono);
+        mono.fill(0);
+        QTest::newRow("ico, the best of its icons")
+            << iconFile(
+                   {encoded(mono, "ICO"), encoded(redBlueHalves(256, 256, QImage::Format_ARGB32), "ICO")})
+            << QSizeF(256 * kPixel, 256 * kPixel) << halfPoints << QList<QColor>{Qt::red, Qt::blue};
     }
     void drawnWhole() {
         QFETCH(QByteArray, bytes);
