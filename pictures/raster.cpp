@@ -6,6 +6,7 @@
 #include "iccprofile.h"
 #include "orientation.h"
 #include "progressivejpeg.h"
+#include "widepng.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -315,6 +316,9 @@ Picture loadRasterPicture(QIODevice& device, int neededLongSide, const QByteArra
     }
     if (cmykInks) {
         image = readCmykJpeg(device, original, reader.scaledSize(), jpegProfile, transformation);
+    }
+    if (reader.format() == "png") {
+        image = readWideRgbPngWithKey(device); // scaled after its transparent colour is found, below
     }
     if (image.isNull()) {
         image = reader.read();

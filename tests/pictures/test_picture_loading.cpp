@@ -211,6 +211,29 @@ QByteArray webpWithOrientation(const QByteArray& webp, QSize size, int orientati
     return "RIFF" + littleEndian32(quint32(chunks.size())) + chunks;
 }
 
+// A 16-bit RGB PNG of 64 x 32: red, blue, and its right quarter in the colour its tRNS chunk makes
+// transparent.
+QByteArray wideRgbPngWithKey() {
+    auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        return bigEndian32(quint32(data.size())) + type + data + bigEndian32(crc32(type + data));
+    };
+    auto wide = [](quint16 r, quint16 g, quint16 b) {
+        const char v[] = {char(r >> 8), char(r), char(g >> 8), char(g), char(b >> 8), char(b)};
+        return QByteArray(v, 6);
+    };
+    QByteArray rows;
+    for (int y = 0; y < 32; ++y) {
+        rows += char(0); // no filter
+        for (int x = 0; x < 64; ++x) {
+            rows += x < 32 ? wide(0xFFFF, 0, 0) : x < 48 ? wide(0, 0, 0xFFFF) : wide(0x0101, 0x0202, 0x0303);
+        }
+    }
+    const QByteArray header = bigEndian32(64) + bigEndian32(32) + QByteArray("\x10\x02\0\0\0", 5);
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) +
+           chunk("tRNS", wide(0x0101, 0x0202, 0x0303)) + chunk("IDAT", qCompress(rows).mid(4)) +
+           chunk("IEND", {});
+}
+
 // One icon file of the one-image icon files given, their images in that order.
 QByteArray iconFile(const QList<QByteArray>& icons) {
     QByteArray directory("\0\0\1\0", 4), images;
@@ -373,6 +396,9 @@ private slots:
             << iconFile(
                    {encoded(mono, "ICO"), encoded(redBlueHalves(256, 256, QImage::Format_ARGB32), "ICO")})
             << QSizeF(256 * kPixel, 256 * kPixel) << halfPoints << QList<QColor>{Qt::red, Qt::blue};
+        QTest::newRow("png, 16-bit rgb with a transparent colour")
+            << wideRgbPngWithKey() << halvesExtent << QList<QPointF>{{0.25, 0.5}, {0.6, 0.5}, {0.9, 0.5}}
+            << QList<QColor>{Qt::red, Qt::blue, clear};
     }
     void drawnWhole() {
         QFETCH(QByteArray, bytes);
