@@ -24,7 +24,37 @@ struct CurveDeleter {
 // QImage::Format_ARGB32 is one 32-bit word a pixel: B, G, R, A in memory on a little-endian machine.
 constexpr cmsUInt32Number kPixelType = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TYPE_BGRA_8 : TYPE_ARGB_8;
 
+// A grey picture (its red, green and blue alike) through its grey profile: one sRGB colour for each of the
+// 256 levels, looked up for every pixel.
+QImage convertedGrey(QImage image, cmsHPROFILE source) {
+    const Profile srgb(cmsCreate_sRGBProfile());
+    const std::unique_ptr<void, TransformDeleter> transform(
+        cmsCreateTransform(source, TYPE_GRAY_8, srgb.get(), TYPE_RGB_8, INTENT_PERCEPTUAL, 0));
+    if (!transform) {
+        return image;
+    }
+    std::array<unsigned char, 256> levels{};
+    std::array<unsigned char, 256 * 3> colours{};
+    for (int i = 0; i < 256; ++i) {
+        levels[std::size_t(i)] = static_cast<unsigned char>(i);
+    }
+    cmsDoTransform(transform.get(), levels.data(), colours.data(), 256);
+    image = std::move(image).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const std::size_t level = std::size_t(qGreen(line[x])) * 3;
+            line[x] = qRgba(colours[level], colours[level + 1], colours[level + 2], qAlpha(line[x]));
+        }
+    }
+    image.setColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
 QImage converted(QImage image, cmsHPROFILE source) {
+    if (source != nullptr && cmsGetColorSpace(source) == cmsSigGrayData && !image.isNull()) {
+        return convertedGrey(std::move(image), source);
+    }
     if (source == nullptr || cmsGetColorSpace(source) != cmsSigRgbData || image.isNull()) {
         return image;
     }

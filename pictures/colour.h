@@ -13,8 +13,9 @@ struct Cicp {
     int transfer = 2;
 };
 
-// The image in sRGB, converted from the RGB colour space the ICC profile describes. A profile that cannot
-// be parsed, or that is not an RGB one, is ignored: the pixels are taken as sRGB already.
+// The image in sRGB, converted from the RGB or grey colour space the ICC profile describes (a grey one for a
+// grey image, whose red, green and blue are alike). A profile that cannot be parsed, or that is neither, is
+// ignored: the pixels are taken as sRGB already.
 QImage toSrgb(QImage image, const QByteArray& iccProfile);
 QImage toSrgb(QImage image, Cicp cicp);
 // From the colour space a Qt image reader recorded on the image.

@@ -1035,6 +1035,8 @@ private slots:
         // Display P3 (200, 60, 40), described by the nclx box: about (215, 47, 28) in sRGB.
         QTest::newRow("heic, ProPhoto") << "prophoto.heic" << QColor(255, 0, 43) << 16;
         QTest::newRow("avif, Display P3") << "p3.avif" << QColor(215, 47, 28) << 8;
+        // Grey 51 in linear light, as the file's colour description says: 124 in sRGB.
+        QTest::newRow("jpeg xl, grey in linear light") << "grey-linear.jxl" << QColor(124, 124, 124) << 3;
         // CMYK inks (cyan 100 %, magenta 70 %) with a print profile too large for one segment.
         QTest::newRow("jpeg, CMYK in three segments") << "cmyk-inks.jpg" << QColor(1, 94, 172) << 6;
     }
