@@ -143,6 +143,12 @@ template <const char* kFormat> Decoded raster(Bytes file, int longSide) {
 }
 constexpr char kJpeg[] = "jpeg", kPng[] = "png", kGif[] = "gif", kBmp[] = "bmp", kIco[] = "ico", kAny[] = "";
 
+// libheif reads what this release's libavif refuses, such as an item's boxes split over two ipma boxes.
+Decoded avif(Bytes file, int longSide) {
+    Decoded picture = decodeAvif(file, longSide);
+    return picture ? picture : decodeHeif(file, longSide);
+}
+
 // libtiff's own reader, and what it does not take through Qt's plugin.
 Decoded tiff(Bytes file, int longSide) {
     Decoded picture = decodeTiff(file, longSide);
@@ -159,7 +165,7 @@ constexpr Format kFormats[] = {
     {"bmp", isBmp, raster<kBmp>, true},
     {"ico", isIco, raster<kIco>, true},
     {"heif", isHeif, decodeHeif, false},
-    {"avif", isAvif, decodeAvif, false},
+    {"avif", isAvif, avif, false},
     {"jxl", isJpegXl, decodeJpegXl, false},
     {"tiff", isTiff, tiff, true},
     {"svg", looksLikeSvg, svg, true},
