@@ -1121,6 +1121,13 @@ private slots:
         QCOMPARE(heic.image().size(), QSize(16, 8));
         QCOMPARE(heic.width(), 64 * kPixel);
         verifyHalves(heic);
+        // Shown at half its size or less, a HEIC is brought down before its colours become RGB: the same
+        // colours.
+        const platform::Picture small =
+            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/prophoto.heic"), 8);
+        QCOMPARE(small.image().size(), QSize(8, 8));
+        const QColor shown = small.image().pixelColor(4, 4);
+        QVERIFY2(near(shown, QColor(255, 0, 43), 16), qPrintable(shown.name()));
     }
 
     void metafileRenderSize() {
