@@ -53,7 +53,7 @@ QByteArray jpegIccProfile(QIODevice& device) {
     const qint64 was = device.pos();
     QList<QByteArray> app2;
     qint64 at = 2; // after the start of image
-    for (int n = 0; n < kMaxSegments && device.seek(at); ++n) {
+    for (int n = 0; n < kMaxSegments && at + 4 <= device.size() && device.seek(at); ++n) {
         const QByteArray head = device.read(4);
         if (head.size() != 4 || quint8(head[0]) != 0xFF) {
             break;

@@ -90,7 +90,7 @@ int orientationOf(const QByteArray& exif) {
 // PNG: the signature, then chunks of a big-endian length, a type, the data and a checksum, up to IEND.
 int pngOrientation(QIODevice& device) {
     qint64 at = 8;
-    for (int n = 0; n < kMaxChunks && device.seek(at); ++n) {
+    for (int n = 0; n < kMaxChunks && at + 8 <= device.size() && device.seek(at); ++n) {
         const QByteArray head = device.read(8);
         if (head.size() != 8 || head.endsWith("IEND")) {
             return 0;
@@ -108,7 +108,7 @@ int pngOrientation(QIODevice& device) {
 // to an even length.
 int webpOrientation(QIODevice& device) {
     qint64 at = 12;
-    for (int n = 0; n < kMaxChunks && device.seek(at); ++n) {
+    for (int n = 0; n < kMaxChunks && at + 8 <= device.size() && device.seek(at); ++n) {
         const QByteArray head = device.read(8);
         if (head.size() != 8) {
             return 0;

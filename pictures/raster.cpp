@@ -130,14 +130,19 @@ QImage readCmykJpeg(QIODevice& device, QSize original, QSize scaled, const QByte
     }
     const QByteArray file = device.readAll();
     device.seek(at);
+    // The largest of 1/8, 1/4 and 1/2 that still reaches the asked size, as Qt's reader would take.
     int denominator = 1;
     for (const int d : {8, 4, 2}) {
-        if (scaled == QSize((original.width() + d - 1) / d, (original.height() + d - 1) / d)) {
+        if (scaled.isValid() && !scaled.isEmpty() && original.width() / scaled.width() >= d &&
+            original.height() / scaled.height() >= d) {
             denominator = d;
             break;
         }
     }
     QImage image = decodeCmykJpeg(file, denominator, profile);
+    if (!image.isNull() && scaled.isValid() && !scaled.isEmpty() && image.size() != scaled) {
+        image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); // the rest, as Qt does
+    }
     if (image.isNull() || transformation == QImageIOHandler::TransformationNone) {
         return image;
     }

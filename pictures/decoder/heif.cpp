@@ -72,7 +72,9 @@ YcbcrCoding codingOf(const heif_image* image, const heif_image_handle* handle) {
 // the whole way through libheif.
 QImage decodedSmall(const heif_image_handle* handle, QSize target) {
     const QSize size(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
-    if (heif_image_handle_has_alpha_channel(handle) || target.width() * 2 > size.width() ||
+    if (heif_image_handle_has_alpha_channel(handle) ||
+        heif_image_handle_get_luma_bits_per_pixel(handle) != 8 ||
+        heif_image_handle_get_chroma_bits_per_pixel(handle) != 8 || target.width() * 2 > size.width() ||
         target.height() * 2 > size.height()) {
         return {};
     }

@@ -1080,6 +1080,12 @@ private slots:
                                 .image()
                                 .pixelColor(24, 8);
         QVERIFY2(!near(none, QColor(1, 94, 172), 24), qPrintable(none.name()));
+        // Decoded at 1/8 by libjpeg itself, the inks keep their colours.
+        const platform::Picture eighth =
+            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/cmyk-inks.jpg"), 4);
+        QCOMPARE(eighth.image().size(), QSize(4, 2));
+        QVERIFY2(near(eighth.image().pixelColor(3, 1), QColor(1, 94, 172), 12),
+                 qPrintable(eighth.image().pixelColor(3, 1).name()));
     }
 
     // A profile that cannot be parsed is passed over: the picture shows as it is stored.
