@@ -407,7 +407,7 @@ private slots:
         QFETCH(QSizeF, extent);
         QFETCH(QList<QPointF>, points);
         QFETCH(QList<QColor>, colours);
-        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("picture"), bytes));
+        const platform::Picture p = load(writeFile(m_dir, QStringLiteral("picture"), bytes));
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.width(), extent.width());
         QCOMPARE(p.height(), extent.height());
@@ -456,7 +456,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QSize, upright);
         QFETCH(QPointF, red);
-        const platform::Picture p = pictures::loadPicture(writeFile(m_dir, QStringLiteral("turned"), bytes));
+        const platform::Picture p = load(writeFile(m_dir, QStringLiteral("turned"), bytes));
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.width(), upright.width() * kPixel);
         QCOMPARE(p.height(), upright.height() * kPixel);
@@ -610,8 +610,7 @@ private slots:
         const qsizetype sof = jpeg.indexOf("\xFF\xC0");
         QVERIFY(sof > 0);
         jpeg.replace(sof + 5, 4, QByteArray("\x2F\xD0\x3F\xC0", 4)); // 12240 rows of 16320
-        const platform::Picture p =
-            pictures::loadPicture(writeFile(m_dir, QStringLiteral("phone.jpg"), jpeg));
+        const platform::Picture p = load(writeFile(m_dir, QStringLiteral("phone.jpg"), jpeg));
         QVERIFY(!p.isEmpty());
         QCOMPARE(p.image().size(), QSize(2040, 1530));
         QCOMPARE(p.width(), 16320 * kPixel);
@@ -1072,17 +1071,13 @@ private slots:
             jpeg.left(first) + segments[2] + segments[1] + segments[0] + jpeg.mid(end);
         const QByteArray missing = jpeg.left(first) + segments[0] + segments[2] + jpeg.mid(end);
         const QColor inOrder =
-            pictures::loadPicture(writeFile(m_dir, QStringLiteral("reversed.jpg"), reversed))
-                .image()
-                .pixelColor(24, 8);
+            load(writeFile(m_dir, QStringLiteral("reversed.jpg"), reversed)).image().pixelColor(24, 8);
         QVERIFY2(near(inOrder, QColor(1, 94, 172), 6), qPrintable(inOrder.name()));
-        const QColor none = pictures::loadPicture(writeFile(m_dir, QStringLiteral("missing.jpg"), missing))
-                                .image()
-                                .pixelColor(24, 8);
+        const QColor none =
+            load(writeFile(m_dir, QStringLiteral("missing.jpg"), missing)).image().pixelColor(24, 8);
         QVERIFY2(!near(none, QColor(1, 94, 172), 24), qPrintable(none.name()));
         // Decoded at 1/8 by libjpeg itself, the inks keep their colours.
-        const platform::Picture eighth =
-            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/cmyk-inks.jpg"), 4);
+        const platform::Picture eighth = load(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/cmyk-inks.jpg"), 4);
         QCOMPARE(eighth.image().size(), QSize(4, 2));
         QVERIFY2(near(eighth.image().pixelColor(3, 1), QColor(1, 94, 172), 12),
                  qPrintable(eighth.image().pixelColor(3, 1).name()));
@@ -1129,8 +1124,7 @@ private slots:
         verifyHalves(heic);
         // Shown at half its size or less, a HEIC is brought down before its colours become RGB: the same
         // colours.
-        const platform::Picture small =
-            pictures::loadPicture(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/prophoto.heic"), 8);
+        const platform::Picture small = load(QStringLiteral(ZORUPA_PICTURE_FIXTURES "/prophoto.heic"), 8);
         QCOMPARE(small.image().size(), QSize(8, 8));
         const QColor shown = small.image().pixelColor(4, 4);
         QVERIFY2(near(shown, QColor(255, 0, 43), 16), qPrintable(shown.name()));
