@@ -827,10 +827,12 @@ private slots:
         qputenv("DISPLAY", ":7");
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/run/user/1000/bus");
         const int inheritable = ::open("/dev/null", O_RDONLY); // without close-on-exec, on purpose
-        const std::optional<QByteArray> out = pictures::runDecoderHelper(
-            {}, 100,
-            fakeHelper(m_dir, QStringLiteral("env; ls /proc/self/fd; grep -E '^(NoNewPrivs|CapEff|CapPrm):' "
-                                             "/proc/self/status")));
+        // The script takes the request first, as the helper does, and has a patient time limit.
+        pictures::DecoderSettings looking =
+            fakeHelper(m_dir, QStringLiteral("cat >/dev/null; env; ls /proc/self/fd; "
+                                             "grep -E '^(NoNewPrivs|CapEff|CapPrm):' /proc/self/status"));
+        looking.timeLimit = kPatientLimit;
+        const std::optional<QByteArray> out = pictures::runDecoderHelper({}, 100, looking);
         ::close(inheritable);
         qputenv("DISPLAY", saved);
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -905,7 +907,9 @@ private slots:
     void helperRunsUnderLimits() {
         QCOMPARE(pictures::DecoderSettings().timeLimit, pictures::kDecoderTimeLimit);
         pictures::DecoderSettings settings =
-            fakeHelper(m_dir, QStringLiteral("ulimit -c; ulimit -f; ulimit -t; ulimit -v"));
+            // It takes the request first, as the helper does: a script that ended before the request was sent
+            // would be a helper that took nothing.
+            fakeHelper(m_dir, QStringLiteral("cat >/dev/null; ulimit -c; ulimit -f; ulimit -t; ulimit -v"));
         settings.timeLimit = kPatientLimit;
         const std::optional<QByteArray> out = pictures::runDecoderHelper(fixtures::wmf(), 100, settings);
         QVERIFY(out.has_value());
