@@ -1,6 +1,8 @@
 // The benchmark program's small harness: each case registers itself and reports medians over runs.
 #pragma once
 
+#include <QEvent>
+#include <QObject>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -26,6 +28,20 @@ void report(const std::string& label, const std::string& text);
 double cpuMs(); // CPU time of this process so far
 // Serves the event loop until done() holds: what an animation started goes on from the loop's timers.
 void waitUntil(const std::function<bool()>& done);
+
+// Counts the moves of a widget it watches: each move on screen is a frame the player can see.
+class MoveCounter : public QObject {
+public:
+    int moves = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Move) {
+            ++moves;
+        }
+        return false;
+    }
+};
 
 } // namespace bench
 

@@ -31,20 +31,6 @@ UFMain::Services quietServices() {
     return s;
 }
 
-// Each move of a tile on screen is a frame the player can see.
-class TileMoves : public QObject {
-public:
-    int moves = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Move) {
-            ++moves;
-        }
-        return false;
-    }
-};
-
 // A finished game offers its time to the ranking: a folder of the benchmark's own keeps it.
 ranking::Module1& scratchRanking() {
     static QTemporaryDir folder;
@@ -99,7 +85,7 @@ ZORUPA_BENCH(player_slide) {
             const engine::Board before = w.board();
             QTest::keyClick(sink, up ? Qt::Key_Up : Qt::Key_Down);
             // The tile that moved stands where the empty cell was.
-            TileMoves counter;
+            bench::MoveCounter counter;
             w.tile(w.board().myBoard[before.myBlankX][before.myBlankY])->installEventFilter(&counter);
             bench::waitUntil([&w] { return w.phase() == UFMain::Phase::Idle; });
             frames = counter.moves;

@@ -18,20 +18,6 @@ public:
     void play(const QString&) override {}
 };
 
-// Each move of a list on screen is a frame the player can see.
-class MoveCounter : public QObject {
-public:
-    int moves = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Move) {
-            ++moves;
-        }
-        return false;
-    }
-};
-
 int median(std::vector<int> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -46,7 +32,7 @@ void slides(const std::string& label, int far, int runs) {
     ranking::UFRank window(rankingFile, sound, clock);
     window.show();
     auto* combo = window.findChild<QComboBox*>(QStringLiteral("Combo1"));
-    MoveCounter counter;
+    bench::MoveCounter counter;
     window.findChild<QWidget*>(QStringLiteral("List2_0"))->installEventFilter(&counter);
     std::vector<int> moves;
     bool out = false;
