@@ -22,7 +22,9 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace pictures {
@@ -40,6 +42,17 @@ constexpr qint64 kMaxChannelBytes = 4096;
 // Nothing of the session (its display, bus, runtime folder or home) reaches it.
 constexpr const char* kPassedVariables[] = {"LANG", "LC_ALL", "LC_CTYPE", "ASAN_OPTIONS", "UBSAN_OPTIONS"};
 
+// A decode's buffers are large and new: on a virtual machine each page of them costs a trap to map. The
+// helper's allocator asks for huge pages where the system grants them, and keeps what it freed (its warm-up's
+// buffers) for the decode rather than giving it back.
+constexpr char kMallocTunables[] =
+    "GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=33554432:"
+    "glibc.malloc.trim_threshold=1073741824";
+
+// The memory for a prepared helper's answer is mapped, by both sides, while the player still chooses: this
+// much of it, enough for most pictures short of a camera's whole photo.
+constexpr std::size_t kPreparedAnswerBytes = metafile::kPreparedAnswerBytes;
+
 // The program, its arguments and its environment, made before the fork: the child may not allocate.
 struct Launch {
     std::vector<QByteArray> strings;
@@ -53,6 +66,7 @@ Launch launchOf(const DecoderSettings& settings) {
     launch.strings.push_back(QByteArray::number(qint64(settings.preparedLife.count())));
     const std::size_t arguments = launch.strings.size();
     launch.strings.push_back("PATH=/usr/bin:/bin");
+    launch.strings.push_back(kMallocTunables);
     for (const char* name : kPassedVariables) {
         if (qEnvironmentVariableIsSet(name)) {
             launch.strings.push_back(QByteArray(name) + '=' + qgetenv(name));
@@ -86,18 +100,42 @@ struct Child {
     const Launch* launch;
     int channel;
     int errors;
+    int answer;
     pid_t game;
     rlim_t cpuSeconds;
 };
 
+constexpr qint64 kMaxPixelBytes = qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
+
+// A file in memory, of the game's own, sealed at its size: what the helper is handed can neither shrink
+// under the game's reads nor grow.
+int memoryFile(const char* name, qint64 size, const QByteArray& content = {}) {
+    const int fd = ::memfd_create(name, MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0) {
+        return -1;
+    }
+    const bool ok =
+        ::ftruncate(fd, size) == 0 &&
+        (content.isEmpty() ||
+         ::pwrite(fd, content.constData(), std::size_t(content.size()), 0) == ssize_t(content.size())) &&
+        ::fcntl(fd, F_ADD_SEALS,
+                F_SEAL_SHRINK | F_SEAL_GROW | (content.isEmpty() ? 0 : F_SEAL_WRITE) | F_SEAL_SEAL) == 0;
+    if (!ok) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Runs in the child between its start and exec, in the game's memory (as posix_spawn's children do: no copy
 // of the game's page tables holds up its window), so only async-signal-safe calls that change nothing of the
-// game's. The helper starts with its channel to the game as standard input and output, standard error, and
-// no other descriptor; with no way to gain privileges; ending with the game.
+// game's. The helper starts with its channel to the game as standard input and output, standard error, the
+// memory for its answer's pixels as descriptor 3, and no other descriptor; with no way to gain privileges;
+// ending with the game.
 [[noreturn]] int becomeHelper(void* argument) {
     const Child& child = *static_cast<const Child*>(argument);
     const Launch& launch = *child.launch;
-    const int channel = child.channel, errors = child.errors;
+    const int channel = child.channel, errors = child.errors, answer = child.answer;
     const pid_t game = child.game;
     const rlim_t cpuSeconds = child.cpuSeconds;
     // The game's handlers must not run here: every signal it handles goes back to its default first.
@@ -116,14 +154,15 @@ struct Child {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != game) {
         ::_exit(127); // the game ended before the helper could follow it
     }
-    // Above the three standard descriptors first, in case the game runs without some of them.
-    const int in = ::fcntl(channel, F_DUPFD, 3);
-    const int err = ::fcntl(errors, F_DUPFD, 3);
-    if (in < 0 || err < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(in, STDOUT_FILENO) < 0 ||
-        ::dup2(err, STDERR_FILENO) < 0) {
+    // Above the descriptors it will have first, in case the game runs without some of them.
+    const int in = ::fcntl(channel, F_DUPFD, metafile::kAnswerDescriptor + 1);
+    const int err = ::fcntl(errors, F_DUPFD, metafile::kAnswerDescriptor + 1);
+    const int pixels = ::fcntl(answer, F_DUPFD, metafile::kAnswerDescriptor + 1);
+    if (in < 0 || err < 0 || pixels < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::dup2(in, STDOUT_FILENO) < 0 ||
+        ::dup2(err, STDERR_FILENO) < 0 || ::dup2(pixels, metafile::kAnswerDescriptor) < 0) {
         ::_exit(127);
     }
-    closeFrom(3);
+    closeFrom(metafile::kAnswerDescriptor + 1);
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
     const rlimit noFiles{0, 0}; // it writes no files
@@ -154,6 +193,36 @@ struct Child {
     ::_exit(127);
 }
 
+struct Mapping {
+    void* address;
+    std::size_t length;
+};
+
+// While any helper lives, the game may not be dumped: no process of the player's, the helper among them, may
+// then attach to it or read its memory or its environment through /proc, on a kernel without Landlock too.
+// The game's own setting comes back once the last helper has ended.
+class UndumpableWhileHelpersLive {
+public:
+    static void helperStarting() {
+        const std::lock_guard lock(s_mutex);
+        if (s_helpers++ == 0) {
+            s_before = ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
+            ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+        }
+    }
+    static void helperEnded() {
+        const std::lock_guard lock(s_mutex);
+        if (--s_helpers == 0 && s_before > 0) {
+            ::prctl(PR_SET_DUMPABLE, s_before, 0, 0, 0);
+        }
+    }
+
+private:
+    static inline std::mutex s_mutex;
+    static inline int s_helpers = 0;
+    static inline int s_before = 1;
+};
+
 // One helper process: started, handed a request, waited for.
 class Helper {
 public:
@@ -165,29 +234,35 @@ public:
         // A sanitizer build's reports reach the test's log; a player's helper has nothing to say.
         const int errors = ZORUPA_ADDRESS_SANITIZER ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3)
                                                     : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const int answer = memoryFile("zorupa-answer", kMaxPixelBytes);
         const Launch launch = launchOf(settings);
+        UndumpableWhileHelpersLive::helperStarting();
         // The CPU limit, in whole seconds, backs up the clock that the exchange watches: it also ends a
         // helper that this process no longer waits for.
         const auto cpuSeconds = rlim_t(settings.timeLimit.count() / 1000 + 1);
-        Child child{&launch, pair[1], errors, ::getpid(), cpuSeconds};
+        Child child{&launch, pair[1], errors, answer, ::getpid(), cpuSeconds};
         std::vector<char> stack(256 * 1024);
         // Every signal held while the child shares the game's memory; the child lets them through again.
         sigset_t all, before;
         ::sigfillset(&all);
         ::pthread_sigmask(SIG_SETMASK, &all, &before);
-        const pid_t pid = errors < 0 ? -1
-                                     : ::clone(becomeHelper, stack.data() + stack.size(),
-                                               CLONE_VM | CLONE_VFORK | SIGCHLD, &child);
+        const pid_t pid = errors < 0 || answer < 0 ? -1
+                                                   : ::clone(becomeHelper, stack.data() + stack.size(),
+                                                             CLONE_VM | CLONE_VFORK | SIGCHLD, &child);
         ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
         ::close(pair[1]);
         if (errors >= 0) {
             ::close(errors);
         }
         if (pid < 0) {
+            UndumpableWhileHelpersLive::helperEnded();
             ::close(pair[0]);
+            if (answer >= 0) {
+                ::close(answer);
+            }
             return nullptr;
         }
-        auto helper = std::unique_ptr<Helper>(new Helper(settings, pid, pair[0]));
+        auto helper = std::unique_ptr<Helper>(new Helper(settings, pid, pair[0], answer));
         ::fcntl(pair[0], F_SETFL, O_NONBLOCK);
         return helper;
     }
@@ -197,6 +272,14 @@ public:
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
+        UndumpableWhileHelpersLive::helperEnded();
+        if (m_mapping.joinable()) {
+            m_mapping.join();
+        }
+        if (m_mapped != nullptr) {
+            ::munmap(m_mapped, kPreparedAnswerBytes);
+        }
+        ::close(m_answer);
         ::close(m_channel);
         if (m_pidfd >= 0) {
             ::close(m_pidfd);
@@ -206,6 +289,44 @@ public:
     Helper& operator=(const Helper&) = delete;
 
     const DecoderSettings& settings() const { return m_settings; }
+
+    // Started ahead of a choice: the first part of the answer's memory is mapped now, off the caller's
+    // thread, so that a picture's pixels land in pages both sides have mapped already.
+    void mapAhead() {
+        m_mapping = std::thread([this] {
+            void* mapped = ::mmap(nullptr, kPreparedAnswerBytes, PROT_READ | PROT_WRITE,
+                                  MAP_SHARED | MAP_POPULATE, m_answer, 0);
+            m_mapped = mapped == MAP_FAILED ? nullptr : mapped;
+        });
+    }
+
+    // The answer's pixels, mapped in this process: what was mapped ahead, grown to their length where they
+    // need more, or a new mapping. Whoever takes them unmaps the whole mapping. The pages past the pixels are
+    // given back; their addresses stay mapped, as unmapping them would cost the picture's wait as much.
+    Mapping takePixels(std::size_t length) {
+        if (m_mapping.joinable()) {
+            m_mapping.join();
+        }
+        Mapping pixels{std::exchange(m_mapped, nullptr), kPreparedAnswerBytes};
+        if (pixels.address != nullptr && length > kPreparedAnswerBytes) {
+            // The pages mapped ahead keep their place; the rest are mapped in one call.
+            pixels = {::mremap(pixels.address, kPreparedAnswerBytes, length, MREMAP_MAYMOVE), length};
+            if (pixels.address != MAP_FAILED) {
+                ::madvise(static_cast<char*>(pixels.address) + kPreparedAnswerBytes,
+                          length - kPreparedAnswerBytes, MADV_POPULATE_WRITE);
+            }
+        } else if (pixels.address == nullptr) {
+            // Every page is read and written once: mapped in one call rather than a fault each.
+            pixels = {::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, m_answer, 0),
+                      length};
+        }
+        if (pixels.address == MAP_FAILED) {
+            return {nullptr, 0};
+        }
+        giveBackPagesFrom(roundedToPages(length));
+        return pixels;
+    }
+
     pid_t pid() const { return m_pid; }
     Clock::duration age() const { return Clock::now() - m_started; }
 
@@ -222,10 +343,10 @@ public:
     // Sends the request with the picture's descriptor and the memory for the answer's pixels, reads what the
     // helper says on its channel until it ends, and waits for it to end well. NotTaken: the helper had ended
     // before the request reached it.
-    Outcome exchange(const metafile::Request& request, int picture, int answer, Clock::time_point deadline,
+    Outcome exchange(const metafile::Request& request, int picture, Clock::time_point deadline,
                      QByteArray& out) {
         iovec part{const_cast<metafile::Request*>(&request), sizeof request};
-        alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
         msghdr message{};
         message.msg_iov = &part;
         message.msg_iovlen = 1;
@@ -234,9 +355,8 @@ public:
         cmsghdr* rights = CMSG_FIRSTHDR(&message);
         rights->cmsg_level = SOL_SOCKET;
         rights->cmsg_type = SCM_RIGHTS;
-        rights->cmsg_len = CMSG_LEN(2 * sizeof(int));
-        const int descriptors[2] = {picture, answer};
-        std::memcpy(CMSG_DATA(rights), descriptors, sizeof descriptors);
+        rights->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(rights), &picture, sizeof picture);
         // The request is far smaller than the channel's buffer: it goes at once, or the helper has ended.
         if (::sendmsg(m_channel, &message, MSG_NOSIGNAL | MSG_DONTWAIT) != ssize_t(sizeof request)) {
             return errno == EPIPE || errno == ECONNRESET ? Outcome::NotTaken : Outcome::Failed;
@@ -267,9 +387,28 @@ public:
     }
 
 private:
-    Helper(const DecoderSettings& settings, pid_t pid, int channel)
-        : m_settings(settings), m_pid(pid), m_channel(channel),
+    Helper(const DecoderSettings& settings, pid_t pid, int channel, int answer)
+        : m_settings(settings), m_pid(pid), m_channel(channel), m_answer(answer),
           m_pidfd(int(::syscall(SYS_pidfd_open, pid, 0))), m_started(Clock::now()) {}
+
+    // The memory past the pixels lives on with them, mapped ahead but unused: its pages are given back, off
+    // the thread that waits for the picture.
+    void giveBackPagesFrom(std::size_t offset) {
+        const int answer = ::fcntl(m_answer, F_DUPFD_CLOEXEC, 0);
+        if (answer < 0) {
+            return;
+        }
+        std::thread([answer, offset] {
+            ::fallocate(answer, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(offset),
+                        off_t(kMaxPixelBytes) - off_t(offset));
+            ::close(answer);
+        }).detach();
+    }
+
+    static std::size_t roundedToPages(std::size_t length) {
+        const auto page = std::size_t(::sysconf(_SC_PAGESIZE));
+        return (length + page - 1) / page * page;
+    }
 
     static int waitMs(Clock::time_point deadline) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -300,7 +439,10 @@ private:
     DecoderSettings m_settings;
     pid_t m_pid;
     int m_channel;
+    int m_answer;
     int m_pidfd;
+    std::thread m_mapping;
+    void* m_mapped = nullptr;
     Clock::time_point m_started;
     bool m_reaped = false;
 };
@@ -360,6 +502,9 @@ void prepareDecoder(const DecoderSettings& settings) {
         return; // the dialog opened while a drag is over the window, or the other way round
     }
     slot.helper = Helper::start(settings);
+    if (slot.helper) {
+        slot.helper->mapAhead();
+    }
 }
 
 void endPreparedDecoder() {
@@ -375,68 +520,44 @@ qint64 preparedDecoderProcess() {
 }
 
 namespace {
-constexpr qint64 kMaxPixelBytes = qint64(metafile::kMaxSide) * metafile::kMaxSide * 4;
-
-// A file in memory, of the game's own, sealed at its size: what the helper is handed can neither shrink
-// under the game's reads nor grow.
-int memoryFile(const char* name, qint64 size, const QByteArray& content = {}) {
-    const int fd = ::memfd_create(name, MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd < 0) {
-        return -1;
-    }
-    const bool ok =
-        ::ftruncate(fd, size) == 0 &&
-        (content.isEmpty() ||
-         ::pwrite(fd, content.constData(), std::size_t(content.size()), 0) == ssize_t(content.size())) &&
-        ::fcntl(fd, F_ADD_SEALS,
-                F_SEAL_SHRINK | F_SEAL_GROW | (content.isEmpty() ? 0 : F_SEAL_WRITE) | F_SEAL_SEAL) == 0;
-    if (!ok) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
+// What a helper said, and the helper, whose memory holds the answer's pixels.
+struct Run {
+    QByteArray out;
+    std::unique_ptr<Helper> helper;
+};
 
 // One decode: a helper started ahead if one waits for these settings, else a new one.
-std::optional<QByteArray> run(int picture, int answer, int neededLongSide, const DecoderSettings& settings) {
+std::optional<Run> run(int picture, int neededLongSide, const DecoderSettings& settings) {
     const Clock::time_point deadline = Clock::now() + settings.timeLimit;
     metafile::Request request;
     request.longSide = std::uint32_t(std::clamp(neededLongSide, 1, metafile::kMaxSide));
-    QByteArray out;
-    std::unique_ptr<Helper> helper = takePrepared(settings);
-    if (helper) {
-        const Helper::Outcome outcome = helper->exchange(request, picture, answer, deadline, out);
+    Run run;
+    run.helper = takePrepared(settings);
+    if (run.helper) {
+        const Helper::Outcome outcome = run.helper->exchange(request, picture, deadline, run.out);
         if (outcome != Helper::Outcome::NotTaken) {
-            return outcome == Helper::Outcome::Answered ? std::optional(std::move(out)) : std::nullopt;
+            return outcome == Helper::Outcome::Answered ? std::optional(std::move(run)) : std::nullopt;
         }
     }
-    helper = Helper::start(settings);
-    if (!helper || helper->exchange(request, picture, answer, deadline, out) != Helper::Outcome::Answered) {
+    run.helper = Helper::start(settings);
+    if (!run.helper ||
+        run.helper->exchange(request, picture, deadline, run.out) != Helper::Outcome::Answered) {
         return std::nullopt;
     }
-    return out;
+    return run;
 }
 
-struct Mapping {
-    void* address;
-    std::size_t length;
-};
 } // namespace
 
 std::optional<QByteArray> runDecoderHelper(const QByteArray& file, int neededLongSide,
                                            const DecoderSettings& settings) {
     const int picture = memoryFile("zorupa-picture", file.size(), file);
-    const int answer = memoryFile("zorupa-answer", kMaxPixelBytes);
-    std::optional<QByteArray> out;
-    if (picture >= 0 && answer >= 0) {
-        out = run(picture, answer, neededLongSide, settings);
+    if (picture < 0) {
+        return std::nullopt;
     }
-    for (const int fd : {picture, answer}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    return out;
+    std::optional<Run> done = run(picture, neededLongSide, settings);
+    ::close(picture);
+    return done ? std::optional(std::move(done->out)) : std::nullopt;
 }
 
 platform::Picture decodeFileInHelper(int descriptor, int neededLongSide, const DecoderSettings& settings) {
@@ -445,26 +566,21 @@ platform::Picture decodeFileInHelper(int descriptor, int neededLongSide, const D
         st.st_size > qint64(metafile::kMaxFileBytes)) {
         return {};
     }
-    const int answer = memoryFile("zorupa-answer", kMaxPixelBytes);
-    if (answer < 0) {
-        return {};
-    }
-    const std::optional<QByteArray> out = run(descriptor, answer, neededLongSide, settings);
+    const std::optional<Run> done = run(descriptor, neededLongSide, settings);
     const std::optional<metafile::OutputHeader> header =
-        out ? metafile::parseHeader(
-                  {reinterpret_cast<const unsigned char*>(out->constData()), std::size_t(out->size())})
-            : std::nullopt;
+        done ? metafile::parseHeader({reinterpret_cast<const unsigned char*>(done->out.constData()),
+                                      std::size_t(done->out.size())})
+             : std::nullopt;
     // A helper that could not install its system call filter decodes nothing; an answer without it is not
     // from this game's helper.
     if (!header || !(header->layers & metafile::kSyscallFilter)) {
-        ::close(answer);
         return {};
     }
     // The helper has ended: the pixels are the game's alone now, and are made premultiplied where they lie.
     const std::size_t length = metafile::pixelBytes(*header);
-    void* pixels = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, answer, 0);
-    ::close(answer);
-    if (pixels == MAP_FAILED) {
+    const Mapping mapped = done->helper->takePixels(length);
+    void* pixels = mapped.address;
+    if (pixels == nullptr) {
         return {};
     }
     auto* argb = static_cast<QRgb*>(pixels);
@@ -478,7 +594,7 @@ platform::Picture decodeFileInHelper(int descriptor, int neededLongSide, const D
             argb[i] = qPremultiply(argb[i]);
         }
     }
-    auto* mapping = new Mapping{pixels, length};
+    auto* mapping = new Mapping(mapped);
     const QImage image(
         static_cast<const uchar*>(pixels), int(header->width), int(header->height), int(header->width) * 4,
         QImage::Format_ARGB32_Premultiplied,

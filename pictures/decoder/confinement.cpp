@@ -219,17 +219,17 @@ bool installSyscallFilter() {
                              "lremovexattr",
                              "fremovexattr",
                              "flock",
-                             "memfd_create",
-                             "mq_open",
-                             "mq_unlink",
-                             "shmget",
-                             "shmat",
-                             "msgget",
-                             "semget",
-                             "swapon",
-                             "swapoff",
-                             "acct",
-                             "quotactl"}) {
+                             "memfd_create"}) {
+        filter.refuse(name);
+    }
+    // System V and POSIX IPC reach other processes by number or name, where no file rule looks: none
+    // created, used, changed or removed.
+    for (const char* name : {"mq_open", "mq_unlink", "mq_timedsend", "mq_timedreceive", "mq_notify",
+                             "mq_getsetattr", "shmget", "shmat", "shmctl", "msgget", "msgsnd", "msgrcv",
+                             "msgctl", "semget", "semop", "semtimedop", "semctl"}) {
+        filter.refuse(name);
+    }
+    for (const char* name : {"swapon", "swapoff", "acct", "quotactl"}) {
         filter.refuse(name);
     }
 #if defined(__x86_64__)

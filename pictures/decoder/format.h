@@ -132,8 +132,13 @@ inline PixelSize renderSize(Extent e) {
     return {side(w), side(h)};
 }
 
-// What the game sends the helper: this header, with two descriptors: the picture file, open for reading, and
-// the memory for the answer's pixels (kMaxSide * kMaxSide * 4 bytes).
+// The memory for the answer's pixels (kMaxSide * kMaxSide * 4 bytes) is the helper's descriptor 3 from its
+// start, so that a helper started ahead of a choice has it ready; a prepared helper maps this much of it
+// before the request comes.
+inline constexpr int kAnswerDescriptor = 3;
+inline constexpr std::size_t kPreparedAnswerBytes = 16u * 1024 * 1024;
+
+// What the game sends the helper: this header, with one descriptor: the picture file, open for reading.
 struct Request {
     char magic[4] = {'Z', 'R', 'Q', '1'};
     std::uint32_t longSide = 0; // the most pixels the answer may have on its long side

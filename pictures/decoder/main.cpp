@@ -1,11 +1,12 @@
 // zorupa-decoder: decodes one picture file for the game. The game's request comes on standard input with the
-// long side it needs and two descriptors: the picture file, open for reading, and memory for the answer's
-// pixels; the helper writes the pixels (in sRGB) there and the answer's header, with the picture's natural
-// extent, to standard output. Every picture a player gives is parsed here and nowhere else, because picture
-// parsers face untrusted files: the game starts this process under time and memory limits, and it confines
-// itself before it looks at the picture, so that whatever a crafted file makes of a parser stays inside a
-// process that can do nothing but answer. Exit status 0 with a complete answer, anything else is a failure.
-// Its one argument: how long, in milliseconds, it waits for the request (a helper started ahead of a choice).
+// long side it needs and the picture file's descriptor, open for reading; the helper writes the pixels (in
+// sRGB) into the memory it was started with (descriptor 3) and the answer's header, with the picture's
+// natural extent, to standard output. Every picture a player gives is parsed here and nowhere else, because
+// picture parsers face untrusted files: the game starts this process under time and memory limits, and it
+// confines itself before it looks at the picture, so that whatever a crafted file makes of a parser stays
+// inside a process that can do nothing but answer. Exit status 0 with a complete answer, anything else is a
+// failure. Its one argument: how long, in milliseconds, it waits for the request (a helper started ahead of a
+// choice).
 #include "confinement.h"
 #include "format.h"
 #include "formats.h"
@@ -44,17 +45,16 @@ bool requestArrives(int timeoutMs) {
     }
 }
 
-// The request and its two descriptors: the picture file and the memory for the answer's pixels.
+// The request and its descriptor: the picture file.
 struct Received {
     metafile::Request request;
     int picture = -1;
-    int answer = -1;
 };
 
 std::optional<Received> receiveRequest() {
     Received received;
     iovec part{&received.request, sizeof received.request};
-    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
     msghdr message{};
     message.msg_iov = &part;
     message.msg_iovlen = 1;
@@ -66,14 +66,11 @@ std::optional<Received> receiveRequest() {
     } while (n < 0 && errno == EINTR);
     const cmsghdr* rights = n > 0 ? CMSG_FIRSTHDR(&message) : nullptr;
     if (n != ssize_t(sizeof received.request) || rights == nullptr || rights->cmsg_level != SOL_SOCKET ||
-        rights->cmsg_type != SCM_RIGHTS || rights->cmsg_len != CMSG_LEN(2 * sizeof(int)) ||
+        rights->cmsg_type != SCM_RIGHTS || rights->cmsg_len != CMSG_LEN(sizeof(int)) ||
         std::memcmp(received.request.magic, "ZRQ1", 4) != 0) {
         return std::nullopt;
     }
-    int descriptors[2];
-    std::memcpy(descriptors, CMSG_DATA(rights), sizeof descriptors);
-    received.picture = descriptors[0];
-    received.answer = descriptors[1];
+    std::memcpy(&received.picture, CMSG_DATA(rights), sizeof received.picture);
     return received;
 }
 
@@ -86,7 +83,8 @@ std::optional<decoder::Bytes> mapped(int fd) {
     if (st.st_size == 0) {
         return decoder::Bytes();
     }
-    void* data = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    // Mapped whole at once: a decoder reads every byte, and one call costs far less than a fault a page.
+    void* data = ::mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (data == MAP_FAILED) {
         return std::nullopt;
     }
@@ -109,8 +107,17 @@ bool writeAll(const void* data, std::size_t length) {
     return true;
 }
 
+// The first part of the answer's memory, mapped while the player still chooses (see format.h).
+void* g_mappedAhead = nullptr;
+
+void mapAnswerAhead() {
+    void* mapped = ::mmap(nullptr, metafile::kPreparedAnswerBytes, PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+                          metafile::kAnswerDescriptor, 0);
+    g_mappedAhead = mapped == MAP_FAILED ? nullptr : mapped;
+}
+
 // The pixels into the game's memory, then the header on the channel.
-bool answer(const platform::Picture& picture, std::uint32_t layers, int memory) {
+bool answer(const platform::Picture& picture, std::uint32_t layers) {
     const bool opaque = !picture.image().hasAlphaChannel();
     // 32 bits a pixel: rows follow each other with no gap.
     const QImage image =
@@ -119,12 +126,16 @@ bool answer(const platform::Picture& picture, std::uint32_t layers, int memory) 
         return false;
     }
     const auto length = std::size_t(image.sizeInBytes());
-    void* pixels = ::mmap(nullptr, length, PROT_WRITE, MAP_SHARED, memory, 0);
+    void* pixels = g_mappedAhead;
+    if (pixels == nullptr || length > metafile::kPreparedAnswerBytes) {
+        // Its pages made at once, rather than a fault each as the copy reaches them.
+        pixels =
+            ::mmap(nullptr, length, PROT_WRITE, MAP_SHARED | MAP_POPULATE, metafile::kAnswerDescriptor, 0);
+    }
     if (pixels == MAP_FAILED) {
         return false;
     }
     std::memcpy(pixels, image.constBits(), length);
-    ::munmap(pixels, length);
     metafile::OutputHeader header;
     header.width = std::uint32_t(image.width());
     header.height = std::uint32_t(image.height());
@@ -189,6 +200,7 @@ int decodeOne(int argc, char** argv) {
     if (!requestArrives(0)) {
         gui.emplace(guiArgc, guiArgv);
         warmUp();
+        mapAnswerAhead();
     }
     const std::uint32_t layers = confinement::confine();
     if (!(layers & metafile::kSyscallFilter)) {
@@ -206,7 +218,7 @@ int decodeOne(int argc, char** argv) {
     const int longSide = std::clamp(int(received->request.longSide), 1, metafile::kMaxSide);
 #ifdef ZORUPA_DECODER_PROBE
     if (probe::marked(file)) {
-        return answer(probe::run(file), layers, received->answer) ? 0 : 4;
+        return answer(probe::run(file), layers) ? 0 : 4;
     }
 #endif
     if (decoder::formatOf(file).needsGui && !gui) {
@@ -216,7 +228,7 @@ int decodeOne(int argc, char** argv) {
     if (!picture) {
         return 1;
     }
-    return answer(*picture, layers, received->answer) ? 0 : 4;
+    return answer(*picture, layers) ? 0 : 4;
 }
 } // namespace
 

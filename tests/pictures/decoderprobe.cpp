@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <string>
 #include <sys/ptrace.h>
+#include <sys/shm.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -202,6 +203,7 @@ platform::Picture run(std::span<const unsigned char> file) {
     outcomes[ReadGameEnviron] = readFile("/proc/" + std::to_string(game) + "/environ");
     outcomes[ReadGameMemory] = openGameMemory(game);
     outcomes[SignalGame] = result(::kill(game, SIGURG) == 0);
+    outcomes[RemoveShm] = result(::shmctl(std::stoi(at("shm")), IPC_RMID, nullptr) == 0);
     outcomes[StartThread] = startThread();
     // The last attempt: where it succeeds, the shell takes the helper's place and the game gets no answer.
     char shell[] = "/bin/sh", dashC[] = "-c", exit0[] = "exit 0";

@@ -12,7 +12,7 @@ namespace probe {
 
 // The file's first line; the lines after it name what the attempts aim at, as key=value:
 // secret, home, victim, writable, tmpfile (paths), port (a TCP port on 127.0.0.1), bus and display (Unix
-// socket paths), abstract (an abstract socket's name).
+// socket paths), abstract (an abstract socket's name), shm (a System V shared memory segment's id).
 inline constexpr char kMark[] = "ZORUPA-DECODER-PROBE\n";
 
 // The attempts, in the order of the answer's pixels.
@@ -32,6 +32,7 @@ enum Attempt {
     ReadGameEnviron, // read /proc/<game>/environ
     ReadGameMemory,  // open /proc/<game>/mem
     SignalGame,      // send the game SIGURG
+    RemoveShm,       // remove the player's System V shared memory segment
     RunShell,        // run /bin/sh (last: it would replace the helper)
     kAttempts,
     StartThread = kAttempts, // not an escape: threads must work, or the probe proves nothing

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <linux/landlock.h>
 #include <netinet/in.h>
+#include <sys/shm.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
@@ -45,14 +46,15 @@ QString attemptName(int attempt) {
                                          "read the game's environment",
                                          "open the game's memory",
                                          "signal the game",
+                                         "remove the player's shared memory",
                                          "run /bin/sh"};
     return QString::fromLatin1(kNames[attempt]);
 }
 
-// Reading is all that is left to a helper without Landlock: its other layers hold the rest.
+// Reading files is all that is left to a helper without Landlock: its other layers hold the rest, the
+// game's own memory and environment included.
 bool isRead(int attempt) {
-    return attempt == probe::ReadSecret || attempt == probe::ListHome || attempt == probe::ReadGameEnviron ||
-           attempt == probe::ReadGameMemory;
+    return attempt == probe::ReadSecret || attempt == probe::ListHome;
 }
 
 // A listening socket that the probe is told of; whatever reaches it is an escape.
@@ -109,14 +111,22 @@ public:
           m_abstract(AF_UNIX,
                      QByteArray("zorupa-probe-") + QByteArray::number(::getpid()) + '-' +
                          QByteArray::number(s_count),
-                     true) {}
+                     true),
+          m_shm(::shmget(IPC_PRIVATE, 4096, IPC_CREAT | 0600)) {}
+    ~World() {
+        if (m_shm >= 0) {
+            ::shmctl(m_shm, IPC_RMID, nullptr);
+        }
+    }
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
 
     bool ok() {
         QDir(m_dir.path()).mkdir(QStringLiteral("home"));
         return m_dir.isValid() && write(QStringLiteral("home/secret"), "the player's secret") &&
                write(QStringLiteral("home/victim"), "keep me") &&
                write(QStringLiteral("home/writable"), "as it was") && m_tcp.ok() && m_bus.ok() &&
-               m_display.ok() && m_abstract.ok() && !QFile::exists(m_tmpFile);
+               m_display.ok() && m_abstract.ok() && m_shm >= 0 && !QFile::exists(m_tmpFile);
     }
 
     // The marked file, in the folder the player chose it from.
@@ -135,6 +145,7 @@ public:
         line("display", m_dir.filePath(QStringLiteral("X0")));
         text += "abstract=zorupa-probe-" + QByteArray::number(::getpid()) + '-' +
                 QByteArray::number(s_count) + '\n';
+        text += "shm=" + QByteArray::number(m_shm) + '\n';
         const QString path = m_dir.filePath(QStringLiteral("probe.jpg"));
         write(QStringLiteral("probe.jpg"), text);
         return path;
@@ -153,6 +164,8 @@ public:
         QVERIFY2(!m_bus.reached(), "the bus socket was reached");
         QVERIFY2(!m_display.reached(), "the display socket was reached");
         QVERIFY2(!m_abstract.reached(), "the abstract socket was reached");
+        shmid_ds segment{};
+        QVERIFY2(::shmctl(m_shm, IPC_STAT, &segment) == 0, "the shared memory segment was removed");
     }
 
 private:
@@ -165,6 +178,7 @@ private:
     QTemporaryDir m_dir;
     QString m_tmpFile;
     Listener m_tcp, m_bus, m_display, m_abstract;
+    int m_shm;
 };
 
 pictures::DecoderSettings probeHelper() {
