@@ -1,5 +1,7 @@
 #include "tiffsamples.h"
 
+#include "cmykjpeg.h"
+
 #include <QColorSpace>
 #include <QtCore/qfloat16.h>
 #include <algorithm>
@@ -22,7 +24,7 @@ struct Layout {
     uint32_t width = 0, height = 0;
     uint16_t bits = 0, format = SAMPLEFORMAT_UINT, samples = 0, planar = PLANARCONFIG_CONTIG;
     uint16_t photometric = PHOTOMETRIC_MINISBLACK;
-    int colours = 0; // 1 grey, 3 RGB
+    int colours = 0; // 1 grey, 3 RGB, 4 CMYK
     bool alpha = false;
     bool premultiplied = false;
     bool floating() const { return format == SAMPLEFORMAT_IEEEFP; }
@@ -30,13 +32,15 @@ struct Layout {
     int planes() const { return planar == PLANARCONFIG_SEPARATE ? used() : 1; }
 };
 
-int coloursOf(uint16_t photometric) {
+int coloursOf(uint16_t photometric, uint16_t inkset) {
     switch (photometric) {
     case PHOTOMETRIC_MINISBLACK:
     case PHOTOMETRIC_MINISWHITE:
         return 1;
     case PHOTOMETRIC_RGB:
         return 3;
+    case PHOTOMETRIC_SEPARATED:
+        return inkset == INKSET_CMYK ? 4 : 0;
     default:
         return 0;
     }
@@ -44,7 +48,7 @@ int coloursOf(uint16_t photometric) {
 
 std::optional<Layout> layoutOf(TIFF* tiff) {
     Layout l;
-    uint16_t extraCount = 0;
+    uint16_t inkset = INKSET_CMYK, extraCount = 0;
     uint16_t* extra = nullptr;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &l.width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &l.height);
@@ -52,11 +56,12 @@ std::optional<Layout> layoutOf(TIFF* tiff) {
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &l.format);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &l.planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkset);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
     if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &l.photometric) != 1) {
         return std::nullopt;
     }
-    l.colours = coloursOf(l.photometric);
+    l.colours = coloursOf(l.photometric, inkset);
     const bool depthKnown = l.floating() ? l.bits == 16 || l.bits == 32
                                          : l.format == SAMPLEFORMAT_UINT && l.bits >= 1 && l.bits <= 16;
     if (l.colours == 0 || !depthKnown || l.samples < l.colours || l.width == 0 || l.height == 0) {
@@ -130,30 +135,35 @@ Profile linearProfile(int colours) {
     return Profile(cmsCreateRGBProfile(&d65, &srgb, curves));
 }
 
-// Every pixel from its samples (each colour 0 to 1, then alpha) to 8-bit RGBA in sRGB: through Little CMS
-// where a profile describes the colours or they are linear, as they are otherwise.
+// Every pixel from its samples (each colour 0 to 1, CMYK 0 to 100 as Little CMS takes it, then alpha) to
+// 8-bit RGBA in sRGB: through Little CMS where a profile describes the colours or they are linear, as they
+// are otherwise.
 class Conversion {
 public:
     Conversion(const Layout& l, const QByteArray& icc) : m_colours(l.colours) {
-        const cmsColorSpaceSignature space = l.colours == 1 ? cmsSigGrayData : cmsSigRgbData;
+        const cmsColorSpaceSignature space = l.colours == 1   ? cmsSigGrayData
+                                             : l.colours == 3 ? cmsSigRgbData
+                                                              : cmsSigCmykData;
         Profile source(icc.isEmpty() ? nullptr
                                      : cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size())));
         if (source && cmsGetColorSpace(source.get()) != space) {
             source.reset(); // a profile of other colours says nothing of these
         }
-        if (!source && l.floating()) {
+        if (!source && l.floating() && l.colours != 4) {
             source = linearProfile(l.colours);
         }
+        m_needsTransform = source != nullptr || l.colours == 4; // inks have no meaning without a profile
         if (!source) {
             return;
         }
-        const int type = l.colours == 1 ? PT_GRAY : PT_RGB;
+        const int type = l.colours == 1 ? PT_GRAY : l.colours == 3 ? PT_RGB : PT_CMYK;
         const Profile srgb(cmsCreate_sRGBProfile());
         m_transform.reset(cmsCreateTransform(source.get(),
                                              FLOAT_SH(1) | COLORSPACE_SH(type) | EXTRA_SH(1) |
                                                  CHANNELS_SH(l.colours) | BYTES_SH(4),
                                              srgb.get(), TYPE_RGBA_8, INTENT_PERCEPTUAL, 0));
     }
+    bool usable() const { return !m_needsTransform || m_transform != nullptr; }
 
     void toRgba(const float* pixels, unsigned char* out, int count) const {
         const int stride = m_colours + 1;
@@ -176,6 +186,7 @@ private:
     static unsigned char byteOf(float v) { return static_cast<unsigned char>(v * 255.0f + 0.5f); }
 
     int m_colours;
+    bool m_needsTransform = false;
     std::unique_ptr<void, TransformDelete> m_transform;
 };
 
@@ -209,7 +220,7 @@ float sampleAt(const unsigned char* row, std::size_t index, const Layout& l) {
 }
 
 // A pixel's samples, the colours made what the conversion takes: within their range (a float's NaN as 0),
-// not premultiplied, grey with black as 0.
+// not premultiplied, grey with black as 0, inks as percentages.
 void pixelInto(float* out, const unsigned char* const* rows, uint32_t x, const Layout& l) {
     for (int c = 0; c < l.used(); ++c) {
         const bool planar = l.planar == PLANARCONFIG_SEPARATE;
@@ -224,6 +235,9 @@ void pixelInto(float* out, const unsigned char* const* rows, uint32_t x, const L
         }
         if (l.photometric == PHOTOMETRIC_MINISWHITE) {
             out[c] = 1.0f - out[c];
+        }
+        if (l.colours == 4) {
+            out[c] *= 100.0f;
         }
     }
 }
@@ -261,7 +275,7 @@ private:
                 return false; // damaged, or shorter than its rows
             }
         }
-        const unsigned char* rowsOfPlanes[4] = {};
+        const unsigned char* rowsOfPlanes[5] = {};
         for (uint32_t r = 0; r < rows; ++r) {
             for (int p = 0; p < m_layout.planes(); ++p) {
                 rowsOfPlanes[p] = m_buffer.data() + std::size_t(p) * std::size_t(m_blocks.planeBytes) +
@@ -287,22 +301,26 @@ private:
 };
 } // namespace
 
-bool needsOwnSampleReading(TIFF* tiff, const QByteArray&) {
-    uint16_t bits = 8, format = SAMPLEFORMAT_UINT;
+bool needsOwnSampleReading(TIFF* tiff, const QByteArray& iccProfile) {
+    uint16_t bits = 8, format = SAMPLEFORMAT_UINT, photometric = PHOTOMETRIC_MINISBLACK, inkset = INKSET_CMYK;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_INKSET, &inkset);
+    TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
     const bool rgbaReaderDepth = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16;
-    return format == SAMPLEFORMAT_IEEEFP || !rgbaReaderDepth;
+    const bool inksWithProfile =
+        photometric == PHOTOMETRIC_SEPARATED && inkset == INKSET_CMYK && pictures::isCmykProfile(iccProfile);
+    return format == SAMPLEFORMAT_IEEEFP || !rgbaReaderDepth || inksWithProfile;
 }
 
 QImage readTiffSamples(TIFF* tiff, const QByteArray& iccProfile) {
     const std::optional<Layout> layout = layoutOf(tiff);
-    if (!layout || layout->planes() > 4) {
+    if (!layout || layout->planes() > 5) {
         return {};
     }
     const std::optional<Blocks> blocks = blocksOf(tiff, *layout);
     const Conversion conversion(*layout, iccProfile);
-    if (!blocks) {
+    if (!blocks || !conversion.usable()) {
         return {};
     }
     QImage image(int(layout->width), int(layout->height), QImage::Format_RGBA8888);

@@ -3,6 +3,7 @@
 #include "decoder/format.h"
 #include "metafiles.h"
 #include "pictures/decoderhelper.h"
+#include "pictures/iccprofile.h"
 #include "pictures/selection.h"
 
 #include <QBuffer>
@@ -120,7 +121,7 @@ QByteArray withExifOrientation(const QByteArray& jpeg, int orientation) {
 // A TIFF written by libtiff of the picture's colours (and alpha, with `alpha`), in any of the layouts Qt's
 // plugin refuses or draws wrong: 12 or 16-bit samples, floating-point ones, the colours in planes of their
 // own, tiles. Floating-point samples hold linear light, or with a profile the values it describes; grey
-// takes the green.
+// takes the green, and inks take the picture's red, green, blue and alpha as cyan, magenta, yellow and black.
 struct TiffLayout {
     int bits = 8;
     bool alpha = false;
@@ -129,6 +130,7 @@ struct TiffLayout {
     int orientation = 1;
     bool floating = false;
     bool grey = false;
+    bool inks = false;
     QByteArray icc{};
 };
 
@@ -171,14 +173,17 @@ QByteArray tiffFile(const QTemporaryDir& dir, const QImage& picture, TiffLayout 
     const QString path = dir.filePath(QStringLiteral("written.tiff"));
     TIFF* tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
     const int w = image.width(), h = image.height();
-    const int colours = layout.grey ? 1 : 3, samples = colours + (layout.alpha ? 1 : 0);
+    const int colours = layout.grey ? 1 : layout.inks ? 4 : 3, samples = colours + (layout.alpha ? 1 : 0);
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(w));
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(h));
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(layout.bits));
     TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
                  uint16_t(layout.floating ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(layout.grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 uint16_t(layout.grey   ? PHOTOMETRIC_MINISBLACK
+                          : layout.inks ? PHOTOMETRIC_SEPARATED
+                                        : PHOTOMETRIC_RGB));
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
                  uint16_t(layout.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(layout.orientation));
@@ -1159,6 +1164,15 @@ private slots:
         QTest::newRow("tiff, 32-bit float in ProPhoto")
             << tiffFile(m_dir, flat, {.bits = 32, .floating = true, .icc = tiffIccProfile("prophoto.tiff")})
             << QColor(255, 0, 43) << 12;
+        // The same inks in a TIFF with the same profile, as Little CMS (PIL's ImageCms) shows them.
+        QBuffer inksJpeg;
+        inksJpeg.setData(fixtureFile("cmyk-inks.jpg"));
+        inksJpeg.open(QIODevice::ReadOnly);
+        QImage inks(16, 16, QImage::Format_RGBA8888);
+        inks.fill(QColor(255, 178, 0, 0)); // cyan, magenta, yellow, black
+        QTest::newRow("tiff, CMYK with its own profile")
+            << tiffFile(m_dir, inks, {.inks = true, .icc = pictures::jpegIccProfile(inksJpeg)})
+            << QColor(1, 94, 172) << 3;
     }
     void trueColours() {
         QFETCH(QByteArray, bytes);
