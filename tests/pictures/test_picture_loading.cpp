@@ -281,6 +281,17 @@ QByteArray pngWithOrientation(const QByteArray& png, int orientation) {
     return png.left(kAfterHeader) + chunk + png.mid(kAfterHeader);
 }
 
+// A HEIC fixture whose EXIF block's orientation, 1 as stored (big-endian), is set to another.
+QByteArray heicWithExifOrientation(const char* name, int orientation) {
+    QByteArray file = fixtureFile(name);
+    const qsizetype at = file.indexOf(QByteArray("\x01\x12\x00\x03\x00\x00\x00\x01\x00\x01", 10));
+    if (at < 0) {
+        qFatal("no orientation in %s", name);
+    }
+    file[at + 9] = char(orientation);
+    return file;
+}
+
 // A simple WebP turned into the extended form, whose header announces an EXIF chunk at the end.
 QByteArray webpWithOrientation(const QByteArray& webp, QSize size, int orientation) {
     QByteArray header("VP8X\x0A\x00\x00\x00\x08\x00\x00\x00", 12); // the EXIF flag
@@ -552,7 +563,13 @@ private slots:
                 << pngWithOrientation(png, orientation) << size << red;
             QTest::addRow("webp EXIF, orientation %d", orientation)
                 << webpWithOrientation(webp, quarter.size(), orientation) << size << red;
+            QTest::addRow("heic EXIF, orientation %d", orientation)
+                << heicWithExifOrientation("quarter-exif.heic", orientation) << size << red;
         }
+        // A HEIC that its irot box turns a quarter anticlockwise is turned by that alone, as libheif's own
+        // tools show it, whatever its EXIF block says.
+        QTest::newRow("heic irot, EXIF orientation 6")
+            << heicWithExifOrientation("quarter-turned-exif.heic", 6) << tall << bottomLeft;
     }
     void orientedElsewhere() {
         QFETCH(QByteArray, bytes);
