@@ -292,6 +292,12 @@ QByteArray heicWithExifOrientation(const char* name, int orientation) {
     return file;
 }
 
+// A PNG with a text chunk after its image data that claims far more bytes (512 MB) than the file has.
+QByteArray pngWithRunawayText(const QByteArray& png) {
+    const QByteArray end = png.right(12); // IEND
+    return png.chopped(12) + bigEndian32(0x20000000) + "tEXtComment" + QByteArray(1, '\0') + "text" + end;
+}
+
 // A simple WebP turned into the extended form, whose header announces an EXIF chunk at the end.
 QByteArray webpWithOrientation(const QByteArray& webp, QSize size, int orientation) {
     QByteArray header("VP8X\x0A\x00\x00\x00\x08\x00\x00\x00", 12); // the EXIF flag
@@ -404,6 +410,10 @@ private slots:
         QTest::newRow("bmp") << encoded(halves, "BMP") << rasterExtent;
         QTest::newRow("ico") << encoded(halves, "ICO") << rasterExtent;
         QTest::newRow("gif, first frame") << fixtureFile("two-frames.gif") << QSizeF(16 * kPixel, 4 * kPixel);
+        // Found by fuzzing: past the file's end Qt's reader makes up the bytes libpng asks for, and libpng
+        // allocated, cleared and filled all that such a chunk claims, then gave up on the picture.
+        QTest::newRow("png, a text chunk after the image claiming 512 MB")
+            << pngWithRunawayText(encoded(halves, "PNG")) << rasterExtent;
         // Written by each format's own encoder (scripts/make-picture-fixtures), decoded in the helper.
         // two-ipma.avif: refused by libavif, read by libheif.
         for (const char* name :
