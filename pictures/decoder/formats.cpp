@@ -2,6 +2,7 @@
 #include "formats.h"
 
 #include "format.h"
+#include "pngchunks.h"
 #include "raster.h"
 #include "render.h"
 
@@ -17,6 +18,10 @@ namespace decoder {
 namespace {
 bool bytesAt(Bytes file, std::size_t at, std::string_view text) {
     return file.size() >= at + text.size() && std::memcmp(file.data() + at, text.data(), text.size()) == 0;
+}
+
+QByteArray bytesOf(Bytes file) {
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
 }
 
 enum class Iso { None, Heif, Avif };
@@ -123,25 +128,29 @@ Decoded emf(Bytes file, int) {
     return pictureOf(metafile::renderEmf(file));
 }
 Decoded svg(Bytes file, int longSide) {
-    return drawSvg(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size())),
-        longSide);
+    return drawSvg(bytesOf(file), longSide);
 }
 
-// Through Qt's image readers: in the format the signature named, or, with none, in whichever the content
-// shows to any installed image plugin (WebP, TIFF, ...).
-template <const char* kFormat> Decoded raster(Bytes file, int longSide) {
-    QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+Decoded throughQt(QByteArray bytes, int longSide, const char* format) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    platform::Picture picture = pictures::loadRasterPicture(buffer, longSide, kFormat);
+    platform::Picture picture = pictures::loadRasterPicture(buffer, longSide, format);
     if (picture.isEmpty()) {
         return std::nullopt;
     }
     return picture;
 }
-constexpr char kJpeg[] = "jpeg", kPng[] = "png", kGif[] = "gif", kBmp[] = "bmp", kIco[] = "ico", kAny[] = "";
+
+// Through Qt's image readers: in the format the signature named, or, with none, in whichever the content
+// shows to any installed image plugin (WebP, TIFF, ...).
+template <const char* kFormat> Decoded raster(Bytes file, int longSide) {
+    return throughQt(bytesOf(file), longSide, kFormat);
+}
+constexpr char kJpeg[] = "jpeg", kGif[] = "gif", kBmp[] = "bmp", kIco[] = "ico", kAny[] = "";
+
+Decoded png(Bytes file, int longSide) {
+    return throughQt(pictures::pngCutAtRunawayChunk(bytesOf(file)), longSide, "png");
+}
 
 // libheif reads what this release's libavif refuses, such as an item's boxes split over two ipma boxes.
 Decoded avif(Bytes file, int longSide) {
@@ -160,7 +169,7 @@ constexpr Format kFormats[] = {
     {"wmf", isWmf, wmf, false},
     {"emf", isEmf, emf, true},
     {"jpeg", isJpeg, raster<kJpeg>, true},
-    {"png", isPng, raster<kPng>, true},
+    {"png", isPng, png, true},
     {"gif", isGif, raster<kGif>, true},
     {"bmp", isBmp, raster<kBmp>, true},
     {"ico", isIco, raster<kIco>, true},

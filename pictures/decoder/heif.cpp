@@ -1,6 +1,7 @@
 // HEIF and HEIC, as phones write them: libheif puts the grid of tiles together and turns and mirrors the
-// picture as its file says.
+// picture as its file's irot and imir boxes say; a file without them is turned as its EXIF block says.
 #include "colour.h"
+#include "orientation.h"
 #include "photos.h"
 #include "raster.h"
 #include "ycbcr.h"
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <libheif/heif.h>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace decoder {
 
@@ -23,6 +26,78 @@ struct HandleRelease {
 struct ImageRelease {
     void operator()(heif_image* i) const { heif_image_release(i); }
 };
+
+struct Range {
+    std::size_t begin = 0, end = 0;
+};
+
+std::uint64_t bigEndian(Bytes file, std::size_t at, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) {
+        v = v << 8 | file[at + std::size_t(i)];
+    }
+    return v;
+}
+
+// The content of the first box of that type among the boxes within the range, if they are whole.
+std::optional<Range> childBox(Bytes file, Range within, const char* type) {
+    for (std::size_t at = within.begin; at + 8 <= within.end;) {
+        std::uint64_t size = bigEndian(file, at, 4);
+        std::size_t header = 8;
+        if (size == 1 && at + 16 <= within.end) { // a 64-bit size after the type
+            size = bigEndian(file, at + 8, 8);
+            header = 16;
+        } else if (size == 0) { // to the end
+            size = within.end - at;
+        }
+        if (size < header || size > within.end - at) {
+            return std::nullopt;
+        }
+        if (std::memcmp(file.data() + at + 4, type, 4) == 0) {
+            return Range{at + header, at + std::size_t(size)};
+        }
+        at += std::size_t(size);
+    }
+    return std::nullopt;
+}
+
+// Whether the file's item properties turn or mirror a picture: libheif then applies them as it decodes, and
+// an EXIF orientation, which phones leave in the file as the camera wrote it, is not applied a second time.
+bool turnsItself(Bytes file) {
+    const std::optional<Range> meta = childBox(file, {0, file.size()}, "meta");
+    if (!meta || meta->end - meta->begin < 4) {
+        return false;
+    }
+    const std::optional<Range> iprp = childBox(file, {meta->begin + 4, meta->end}, "iprp"); // a full box
+    const std::optional<Range> ipco = iprp ? childBox(file, *iprp, "ipco") : std::nullopt;
+    return ipco && (childBox(file, *ipco, "irot") || childBox(file, *ipco, "imir"));
+}
+
+// The orientation of the picture's EXIF block, which starts with the offset of its TIFF header; 0 for none.
+int exifOrientationOf(const heif_image_handle* handle, std::size_t fileSize) {
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) != 1) {
+        return 0;
+    }
+    const std::size_t size = heif_image_handle_get_metadata_size(handle, id);
+    if (size < 4 || size > fileSize) {
+        return 0;
+    }
+    std::vector<unsigned char> exif(size);
+    if (heif_image_handle_get_metadata(handle, id, exif.data()).code != heif_error_Ok) {
+        return 0;
+    }
+    const std::uint64_t header = 4 + bigEndian(exif, 0, 4);
+    return header < size ? pictures::exifOrientation(Bytes(exif).subspan(std::size_t(header))) : 0;
+}
+
+// The picture as it is to be seen, and its extent, after the turn its EXIF block asks for, where the file has
+// none of its own.
+platform::Picture upright(QImage image, QSize stored, int exifOrientation) {
+    const QSize extent = pictures::exchangesSides(exifOrientation) ? stored.transposed() : stored;
+    return platform::Picture(pictures::turnedUpright(std::move(image), exifOrientation),
+                             platform::extentOfPixels(extent));
+}
 
 QImage inSrgb(QImage image, const heif_image_handle* handle) {
     switch (heif_image_handle_get_color_profile_type(handle)) {
@@ -132,9 +207,9 @@ std::optional<platform::Picture> decodeHeif(Bytes file, int longSide) {
     const double scale = std::min(1.0, double(longSide) / double(std::max(width, height)));
     const QSize shown(std::max(1, int(std::lround(double(width) * scale))),
                       std::max(1, int(std::lround(double(height) * scale))));
+    const int exifTurn = turnsItself(file) ? 0 : exifOrientationOf(handle.get(), file.size());
     if (QImage small = decodedSmall(handle.get(), shown); !small.isNull()) {
-        return platform::Picture(inSrgb(std::move(small), handle.get()),
-                                 platform::extentOfPixels({int(width), int(height)}));
+        return upright(inSrgb(std::move(small), handle.get()), {int(width), int(height)}, exifTurn);
     }
     heif_image* rawImage = nullptr;
     if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, nullptr)
@@ -157,8 +232,7 @@ std::optional<platform::Picture> decodeHeif(Bytes file, int longSide) {
         std::memcpy(image.scanLine(y), pixels + std::ptrdiff_t(y) * stride, std::size_t(w) * 4);
     }
     decoded.reset(); // the decoder's copy goes before the scaling makes a third
-    return platform::Picture(inSrgb(pictures::fitted(std::move(image), longSide), handle.get()),
-                             platform::extentOfPixels({w, h}));
+    return upright(inSrgb(pictures::fitted(std::move(image), longSide), handle.get()), {w, h}, exifTurn);
 }
 
 } // namespace decoder

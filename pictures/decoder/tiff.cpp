@@ -1,11 +1,13 @@
-// TIFF through libtiff's RGBA reader, which takes every photometric interpretation, sample depth up to 16
-// bits, and strips or tiles, contiguous or planar, where Qt's plugin refuses many and draws planar pictures
-// wrong. The file is read from memory, never from a temporary copy; its ICC profile and its orientation tag
-// are applied here.
+// TIFF through libtiff's RGBA reader, which takes every photometric interpretation, sample depth 1, 2, 4, 8
+// and 16, and strips or tiles, contiguous or planar, where Qt's plugin refuses many and draws planar pictures
+// wrong; other depths, floating-point samples and CMYK with its own profile are read by tiffsamples.h. The
+// file is read from memory, never from a temporary copy; its ICC profile and its orientation tag are applied
+// here.
 #include "colour.h"
 #include "orientation.h"
 #include "photos.h"
 #include "raster.h"
+#include "tiffsamples.h"
 
 #include <algorithm>
 #include <cstring>
@@ -69,6 +71,43 @@ QByteArray iccProfileOf(TIFF* tiff) {
     }
     return QByteArray(static_cast<const char*>(data), qsizetype(size));
 }
+
+// The picture as stored, through libtiff's RGBA reader; null where the reader refuses it or the data is
+// damaged.
+QImage readThroughRgba(TIFF* tiff) {
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    char message[1024] = {};
+    if (TIFFRGBAImageOK(tiff, message) != 1) {
+        return {};
+    }
+    // libtiff's reader would mirror the picture for its orientation but not turn it: it is read as stored and
+    // turned by the caller, all eight ways alike.
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(ORIENTATION_TOPLEFT));
+    TIFFRGBAImage rgba{};
+    if (TIFFRGBAImageBegin(&rgba, tiff, 0, message) != 1) {
+        return {};
+    }
+    const std::unique_ptr<TIFFRGBAImage, RgbaEnd> reader(&rgba);
+    rgba.req_orientation = ORIENTATION_TOPLEFT;
+    // One 32-bit word a pixel, R in its low byte: Qt's RGBA8888 on a little-endian machine, with the alpha
+    // premultiplied as libtiff gives it.
+    QImage image(int(width), int(height),
+                 Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? QImage::Format_RGBA8888_Premultiplied
+                                                 : QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull() || image.bytesPerLine() != qsizetype(width) * 4) {
+        return {};
+    }
+    if (TIFFRGBAImageGet(&rgba, reinterpret_cast<uint32_t*>(image.bits()), width, height) != 1) {
+        return {}; // damaged data
+    }
+    if (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+        image =
+            std::move(image).rgbSwapped(); // ABGR in a big-endian word: the red and blue swapped from ARGB
+    }
+    return image;
+}
 } // namespace
 
 std::optional<platform::Picture> decodeTiff(Bytes file, int longSide) {
@@ -92,39 +131,18 @@ std::optional<platform::Picture> decodeTiff(Bytes file, int longSide) {
     if (width == 0 || height == 0 || qint64(width) * height > platform::kMaxUnscaledPixels) {
         return std::nullopt;
     }
-    char message[1024] = {};
-    if (TIFFRGBAImageOK(tiff.get(), message) != 1) {
-        return std::nullopt;
-    }
-    // libtiff's reader would mirror the picture for its orientation but not turn it: it is read as stored and
-    // turned here, all eight ways alike.
-    TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, uint16_t(ORIENTATION_TOPLEFT));
-    TIFFRGBAImage rgba{};
-    if (TIFFRGBAImageBegin(&rgba, tiff.get(), 0, message) != 1) {
-        return std::nullopt;
-    }
-    const std::unique_ptr<TIFFRGBAImage, RgbaEnd> reader(&rgba);
-    rgba.req_orientation = ORIENTATION_TOPLEFT;
-    // One 32-bit word a pixel, R in its low byte: Qt's RGBA8888 on a little-endian machine, with the alpha
-    // premultiplied as libtiff gives it.
-    QImage image(int(width), int(height),
-                 Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? QImage::Format_RGBA8888_Premultiplied
-                                                 : QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull() || image.bytesPerLine() != qsizetype(width) * 4) {
-        return std::nullopt;
-    }
-    if (TIFFRGBAImageGet(&rgba, reinterpret_cast<uint32_t*>(image.bits()), width, height) != 1) {
-        return std::nullopt; // damaged data
-    }
-    if (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
-        image =
-            std::move(image).rgbSwapped(); // ABGR in a big-endian word: the red and blue swapped from ARGB
-    }
     const QByteArray icc = iccProfileOf(tiff.get());
+    // Samples read as stored come out in sRGB already; libtiff's reader gives them as stored, converted
+    // once they are scaled.
+    const QImage image = needsOwnSampleReading(tiff.get(), icc)
+                             ? pictures::fitted(readTiffSamples(tiff.get(), icc), longSide)
+                             : pictures::toSrgb(pictures::fitted(readThroughRgba(tiff.get()), longSide), icc);
+    if (image.isNull()) {
+        return std::nullopt;
+    }
     const QSize stored{int(width), int(height)};
-    image = pictures::toSrgb(pictures::fitted(std::move(image), longSide), icc);
     return platform::Picture(
-        pictures::turnedUpright(std::move(image), orientation),
+        pictures::turnedUpright(image, orientation),
         platform::extentOfPixels(pictures::exchangesSides(orientation) ? stored.transposed() : stored));
 }
 
