@@ -980,7 +980,8 @@ private slots:
                                          "LC_CTYPE", "ASAN_OPTIONS", "UBSAN_OPTIONS", "GLIBC_TUNABLES"};
             QVERIFY2(allowed.contains(name), qPrintable(name));
         }
-        // The channel, standard error, the memory for the answer; ls's own listing of the folder is the fifth.
+        // The channel, standard error, the memory for the answer; ls's own listing of the folder is the
+        // fifth.
         QCOMPARE(descriptors, QStringList({"0", "1", "2", "3", "4"}));
         QVERIFY(lines.contains(QStringLiteral("NoNewPrivs:\t1")));
         QVERIFY(lines.contains(QStringLiteral("CapEff:\t0000000000000000")));
