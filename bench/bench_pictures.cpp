@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -217,8 +218,13 @@ int bigPhotoChild(const char* path) {
     // CPU time of the whole process meanwhile, every thread's: unlike the wall time, barely moved by other
     // programs on a busy machine.
     // The decoder helper's own peak, for the formats it decodes: the largest child that has ended.
+    // It is reaped off the game's threads once it has answered: waited for here, up to a few seconds.
     rusage children{};
-    getrusage(RUSAGE_CHILDREN, &children);
+    QElapsedTimer reaped;
+    reaped.start();
+    while (getrusage(RUSAGE_CHILDREN, &children) == 0 && children.ru_maxrss == 0 && reaped.elapsed() < 5000) {
+        QThread::msleep(5);
+    }
     // The helper's CPU time, every thread's, beside the process's own: together, the work of the decode.
     const double childrenCpuMs = (children.ru_utime.tv_sec + children.ru_stime.tv_sec) * 1e3 +
                                  (children.ru_utime.tv_usec + children.ru_stime.tv_usec) / 1e3;

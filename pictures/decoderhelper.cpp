@@ -340,9 +340,9 @@ public:
 
     enum class Outcome { Answered, Failed, NotTaken };
 
-    // Sends the request with the picture's descriptor and the memory for the answer's pixels, reads what the
-    // helper says on its channel until it ends, and waits for it to end well. NotTaken: the helper had ended
-    // before the request reached it.
+    // Sends the request with the picture's descriptor and reads what the helper says on its channel until
+    // the channel closes: an answer's header is taken at once; anything else counts only if the helper then
+    // ends well. NotTaken: the helper had ended before the request reached it.
     Outcome exchange(const metafile::Request& request, int picture, Clock::time_point deadline,
                      QByteArray& out) {
         iovec part{const_cast<metafile::Request*>(&request), sizeof request};
@@ -383,6 +383,13 @@ public:
             }
         }
         out.resize(length);
+        if (length == qint64(sizeof(metafile::OutputHeader))) {
+            // A whole answer's header on a channel the helper has closed: the pixels are in place before it.
+            // The helper is ended now rather than waited for: taking down its memory would hold the picture
+            // up, and whoever lets it go reaps it.
+            ::kill(m_pid, SIGKILL);
+            return Outcome::Answered;
+        }
         return endedWell(deadline) ? Outcome::Answered : Outcome::Failed;
     }
 
@@ -520,6 +527,12 @@ qint64 preparedDecoderProcess() {
 }
 
 namespace {
+// A helper that has answered, reaped off the thread that waits for the picture: a process's memory takes
+// milliseconds to take down.
+void letGo(std::unique_ptr<Helper> helper) {
+    std::thread([ended = std::move(helper)]() mutable { ended.reset(); }).detach();
+}
+
 // What a helper said, and the helper, whose memory holds the answer's pixels.
 struct Run {
     QByteArray out;
@@ -566,7 +579,7 @@ platform::Picture decodeFileInHelper(int descriptor, int neededLongSide, const D
         st.st_size > qint64(metafile::kMaxFileBytes)) {
         return {};
     }
-    const std::optional<Run> done = run(descriptor, neededLongSide, settings);
+    std::optional<Run> done = run(descriptor, neededLongSide, settings);
     const std::optional<metafile::OutputHeader> header =
         done ? metafile::parseHeader({reinterpret_cast<const unsigned char*>(done->out.constData()),
                                       std::size_t(done->out.size())})
@@ -579,6 +592,7 @@ platform::Picture decodeFileInHelper(int descriptor, int neededLongSide, const D
     // The helper has ended: the pixels are the game's alone now, and are made premultiplied where they lie.
     const std::size_t length = metafile::pixelBytes(*header);
     const Mapping mapped = done->helper->takePixels(length);
+    letGo(std::move(done->helper));
     void* pixels = mapped.address;
     if (pixels == nullptr) {
         return {};

@@ -143,7 +143,14 @@ bool answer(const platform::Picture& picture, std::uint32_t layers) {
     header.opaque = opaque ? 1 : 0;
     header.extentWidth = picture.width();
     header.extentHeight = picture.height();
-    return writeAll(&header, sizeof header);
+    if (!writeAll(&header, sizeof header)) {
+        return false;
+    }
+    // The channel closed at once tells the game the answer is whole, without its waiting for this process's
+    // end.
+    ::close(STDOUT_FILENO);
+    ::close(STDIN_FILENO);
+    return true;
 }
 
 Decoded decodeBytes(const QByteArray& bytes, int longSide) {
