@@ -290,13 +290,17 @@ public:
 
     const DecoderSettings& settings() const { return m_settings; }
 
-    // Started ahead of a choice: the first part of the answer's memory is mapped now, off the caller's
-    // thread, so that a picture's pixels land in pages both sides have mapped already.
+    // Started ahead of a choice: the first part of the answer's memory is mapped and touched now, off the
+    // caller's thread, so that a picture's pixels land in pages both sides have used already. (A page's
+    // first touch after it is mapped costs a trap, on a virtual machine a slow one, however it was mapped.)
     void mapAhead() {
         m_mapping = std::thread([this] {
-            void* mapped = ::mmap(nullptr, kPreparedAnswerBytes, PROT_READ | PROT_WRITE,
-                                  MAP_SHARED | MAP_POPULATE, m_answer, 0);
+            void* mapped =
+                ::mmap(nullptr, kPreparedAnswerBytes, PROT_READ | PROT_WRITE, MAP_SHARED, m_answer, 0);
             m_mapped = mapped == MAP_FAILED ? nullptr : mapped;
+            if (m_mapped != nullptr) {
+                metafile::touchPages(m_mapped, kPreparedAnswerBytes);
+            }
         });
     }
 
@@ -345,6 +349,10 @@ public:
     // ends well. NotTaken: the helper had ended before the request reached it.
     Outcome exchange(const metafile::Request& request, int picture, Clock::time_point deadline,
                      QByteArray& out) {
+        // The memory mapped ahead is touched before the helper may write into it.
+        if (m_mapping.joinable()) {
+            m_mapping.join();
+        }
         iovec part{const_cast<metafile::Request*>(&request), sizeof request};
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
         msghdr message{};

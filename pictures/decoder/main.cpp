@@ -111,9 +111,12 @@ bool writeAll(const void* data, std::size_t length) {
 void* g_mappedAhead = nullptr;
 
 void mapAnswerAhead() {
-    void* mapped = ::mmap(nullptr, metafile::kPreparedAnswerBytes, PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+    void* mapped = ::mmap(nullptr, metafile::kPreparedAnswerBytes, PROT_READ | PROT_WRITE, MAP_SHARED,
                           metafile::kAnswerDescriptor, 0);
     g_mappedAhead = mapped == MAP_FAILED ? nullptr : mapped;
+    if (g_mappedAhead != nullptr) {
+        metafile::touchPages(g_mappedAhead, metafile::kPreparedAnswerBytes);
+    }
 }
 
 // The pixels into the game's memory, then the header on the channel.
