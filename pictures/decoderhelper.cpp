@@ -32,8 +32,6 @@ namespace pictures {
 namespace {
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDecoderNiceness = 5;
-
 // The helper writes its pixels into memory the game gives it with the request; on its channel it says no
 // more than the answer's header. Anything longer is not an answer.
 constexpr qint64 kMaxChannelBytes = 4096;
@@ -173,9 +171,9 @@ int memoryFile(const char* name, qint64 size, const QByteArray& content = {}) {
     ::sigaction(SIGXFSZ, &ignore, nullptr);
     const rlimit cpu{cpuSeconds, cpuSeconds + 1};
     ::setrlimit(RLIMIT_CPU, &cpu);
-    // Decoding is work the window waits for, not the window itself: on a machine with as many decoder
-    // threads as cores, the game's own thread still gets the processor when it has something to paint.
-    ::setpriority(PRIO_PROCESS, 0, kDecoderNiceness);
+    // The helper keeps the game's own priority: the player waits for its picture, and on a busy machine a
+    // lower one left it waiting behind every other program (the window still answers, its thread mostly
+    // asleep).
 #if !ZORUPA_ADDRESS_SANITIZER
     // AddressSanitizer reserves terabytes of address space for itself; a sanitizer build goes without.
     const rlimit memory{rlim_t(kDecoderMemoryLimit), rlim_t(kDecoderMemoryLimit)};
