@@ -1,5 +1,7 @@
 #include "cmykjpeg.h"
 
+#include "lcmshandles.h"
+
 #include <QColorSpace>
 #include <csetjmp>
 #include <cstdio>
@@ -11,13 +13,7 @@
 namespace pictures {
 
 namespace {
-struct InkProfileCloser {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using InkProfile = std::unique_ptr<void, InkProfileCloser>;
-struct InkTransformDeleter {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
-};
+using InkProfile = lcms::Profile;
 
 InkProfile cmykProfile(const QByteArray& icc) {
     InkProfile profile(icc.isEmpty() ? nullptr
@@ -60,7 +56,7 @@ QImage decodeCmykJpeg(const QByteArray& file, int denominator, const QByteArray&
         Errors errors;
         QImage image;
         std::vector<JSAMPLE> row;
-        std::unique_ptr<void, InkTransformDeleter> transform;
+        lcms::Transform transform;
     };
     const auto state = std::make_unique<State>();
     jpeg_decompress_struct& info = state->decompress.info;

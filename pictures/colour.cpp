@@ -1,6 +1,8 @@
 // Colour conversion with Little CMS: the same results on every Qt version, whatever its own ICC support.
 #include "colour.h"
 
+#include "lcmshandles.h"
+
 #include <QColorSpace>
 #include <array>
 #include <lcms2.h>
@@ -10,16 +12,9 @@
 namespace pictures {
 
 namespace {
-struct ProfileCloser {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-struct TransformDeleter {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
-};
-struct CurveDeleter {
-    void operator()(cmsToneCurve* c) const { cmsFreeToneCurve(c); }
-};
+using lcms::Curve;
+using lcms::Profile;
+using lcms::Transform;
 
 // QImage::Format_ARGB32 is one 32-bit word a pixel: B, G, R, A in memory on a little-endian machine.
 constexpr cmsUInt32Number kPixelType = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TYPE_BGRA_8 : TYPE_ARGB_8;
@@ -28,7 +23,7 @@ constexpr cmsUInt32Number kPixelType = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TYPE_BG
 // 256 levels, looked up for every pixel.
 QImage convertedGrey(QImage image, cmsHPROFILE source) {
     const Profile srgb(cmsCreate_sRGBProfile());
-    const std::unique_ptr<void, TransformDeleter> transform(
+    const Transform transform(
         cmsCreateTransform(source, TYPE_GRAY_8, srgb.get(), TYPE_RGB_8, INTENT_PERCEPTUAL, 0));
     if (!transform) {
         return image;
@@ -59,8 +54,8 @@ QImage converted(QImage image, cmsHPROFILE source) {
         return image;
     }
     const Profile srgb(cmsCreate_sRGBProfile());
-    const std::unique_ptr<void, TransformDeleter> transform(cmsCreateTransform(
-        source, kPixelType, srgb.get(), kPixelType, INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA));
+    const Transform transform(cmsCreateTransform(source, kPixelType, srgb.get(), kPixelType,
+                                                 INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA));
     if (!transform) {
         return image;
     }
@@ -78,7 +73,7 @@ QImage converted(QImage image, cmsHPROFILE source) {
 }
 
 // H.273's parametric transfer functions, as Little CMS's type 4: Y = (aX + b)^g above d, cX below.
-std::unique_ptr<cmsToneCurve, CurveDeleter> transferCurve(int transfer) {
+Curve transferCurve(int transfer) {
     switch (transfer) {
     case 1:
     case 6:

@@ -1,6 +1,7 @@
 #include "tiffsamples.h"
 
 #include "cmykjpeg.h"
+#include "lcmshandles.h"
 
 #include <QColorSpace>
 #include <QtCore/qfloat16.h>
@@ -111,21 +112,14 @@ std::optional<Blocks> blocksOf(TIFF* tiff, const Layout& l) {
     return sane ? std::optional(b) : std::nullopt;
 }
 
-struct ProfileClose {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using Profile = std::unique_ptr<void, ProfileClose>;
-struct TransformDelete {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
-};
-struct CurveFree {
-    void operator()(cmsToneCurve* c) const { cmsFreeToneCurve(c); }
-};
+using pictures::lcms::Curve;
+using pictures::lcms::Profile;
+using pictures::lcms::Transform;
 
 // Floating-point samples with no profile are scene-linear light, by the convention of the programs that write
 // them: sRGB's primaries (or plain grey) with a straight tone curve.
 Profile linearProfile(int colours) {
-    const std::unique_ptr<cmsToneCurve, CurveFree> straight(cmsBuildGamma(nullptr, 1.0));
+    const Curve straight(cmsBuildGamma(nullptr, 1.0));
     if (colours == 1) {
         return Profile(cmsCreateGrayProfile(cmsD50_xyY(), straight.get()));
     }
@@ -187,7 +181,7 @@ private:
 
     int m_colours;
     bool m_needsTransform = false;
-    std::unique_ptr<void, TransformDelete> m_transform;
+    Transform m_transform;
 };
 
 // One sample of a row, as a fraction of its full scale; floating-point samples as they are.
