@@ -51,6 +51,9 @@ constexpr char kMallocTunables[] =
 // much of it, enough for most pictures short of a camera's whole photo.
 constexpr std::size_t kPreparedAnswerBytes = metafile::kPreparedAnswerBytes;
 
+// Time for the picture to be painted before the unused part of that memory goes (see giveBackPagesFrom).
+constexpr std::chrono::milliseconds kGiveBackAfter{100};
+
 // The program, its arguments and its environment, made before the fork: the child may not allocate.
 struct Launch {
     std::vector<QByteArray> strings;
@@ -405,13 +408,16 @@ private:
           m_pidfd(int(::syscall(SYS_pidfd_open, pid, 0))), m_started(Clock::now()) {}
 
     // The memory past the pixels lives on with them, mapped ahead but unused: its pages are given back, off
-    // the thread that waits for the picture.
+    // the thread that waits for the picture, and once the picture has been painted. Pages mapped in the game
+    // are taken from every core that runs one of its threads, each interrupted to forget them: done at once,
+    // it held up the painting of a small picture's preview by more than its whole decoding.
     void giveBackPagesFrom(std::size_t offset) {
         const int answer = ::fcntl(m_answer, F_DUPFD_CLOEXEC, 0);
         if (answer < 0) {
             return;
         }
         std::thread([answer, offset] {
+            std::this_thread::sleep_for(kGiveBackAfter);
             ::fallocate(answer, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(offset),
                         off_t(kMaxPixelBytes) - off_t(offset));
             ::close(answer);
