@@ -1,5 +1,6 @@
 // HEIF and HEIC, as phones write them: libheif puts the grid of tiles together and turns and mirrors the
-// picture as its file's irot and imir boxes say; a file without them is turned as its EXIF block says.
+// picture as its primary item's irot and imir properties say; a picture without them is turned as its EXIF
+// block says.
 #include "colour.h"
 #include "orientation.h"
 #include "photos.h"
@@ -9,9 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <libheif/heif.h>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace decoder {
@@ -61,16 +64,92 @@ std::optional<Range> childBox(Bytes file, Range within, const char* type) {
     return std::nullopt;
 }
 
-// Whether the file's item properties turn or mirror a picture: libheif then applies them as it decodes, and
-// an EXIF orientation, which phones leave in the file as the camera wrote it, is not applied a second time.
+// The primary item's number, from the pitm box (a full box: 16 bits in version 0, 32 after).
+std::optional<std::uint32_t> primaryItem(Bytes file, Range meta) {
+    const std::optional<Range> pitm = childBox(file, meta, "pitm");
+    if (!pitm || pitm->end - pitm->begin < 4) {
+        return std::nullopt;
+    }
+    const int bytes = file[pitm->begin] == 0 ? 2 : 4;
+    if (pitm->end - pitm->begin < std::size_t(4 + bytes)) {
+        return std::nullopt;
+    }
+    return std::uint32_t(bigEndian(file, pitm->begin + 4, bytes));
+}
+
+// The types of the properties in the ipco box, in their order (the associations count them from 1).
+std::vector<std::string_view> propertyTypes(Bytes file, Range ipco) {
+    std::vector<std::string_view> types;
+    for (std::size_t at = ipco.begin; at + 8 <= ipco.end;) {
+        const std::uint64_t size = bigEndian(file, at, 4);
+        if (size < 8 || size > ipco.end - at) {
+            break; // a 64-bit or broken size: libheif refuses such a file anyway
+        }
+        types.emplace_back(reinterpret_cast<const char*>(file.data() + at + 4), 4);
+        at += std::size_t(size);
+    }
+    return types;
+}
+
+// Whether one of the iprp box's ipma boxes gives the item one of those property types. Each is a full box:
+// a count of entries, each an item number (16 bits in version 0, 32 after), a count of associations and
+// those, 8 bits each (or 16 with flag 1), an essential bit then the property's index.
+bool itemHasProperty(Bytes file, Range iprp, std::uint32_t item, const std::vector<std::string_view>& types,
+                     std::initializer_list<std::string_view> wanted) {
+    for (std::size_t box = iprp.begin; box + 8 <= iprp.end;) {
+        const std::uint64_t size = bigEndian(file, box, 4);
+        if (size < 8 || size > iprp.end - box) {
+            return false;
+        }
+        const Range content{box + 8, box + std::size_t(size)};
+        box += std::size_t(size);
+        if (std::memcmp(file.data() + content.begin - 4, "ipma", 4) != 0 || content.end - content.begin < 8) {
+            continue;
+        }
+        const bool wideItems = file[content.begin] != 0;
+        const bool wideIndices = (file[content.begin + 3] & 1) != 0;
+        const std::uint64_t entries = bigEndian(file, content.begin + 4, 4);
+        std::size_t at = content.begin + 8;
+        for (std::uint64_t e = 0; e < entries; ++e) {
+            const int itemBytes = wideItems ? 4 : 2;
+            if (at + std::size_t(itemBytes) + 1 > content.end) {
+                break;
+            }
+            const auto id = std::uint32_t(bigEndian(file, at, itemBytes));
+            const std::size_t count = file[at + std::size_t(itemBytes)];
+            at += std::size_t(itemBytes) + 1;
+            const int indexBytes = wideIndices ? 2 : 1;
+            if (at + count * std::size_t(indexBytes) > content.end) {
+                break;
+            }
+            for (std::size_t a = 0; a < count && id == item; ++a) {
+                const std::uint64_t index = bigEndian(file, at + a * std::size_t(indexBytes), indexBytes) &
+                                            (wideIndices ? 0x7FFF : 0x7F);
+                if (index >= 1 && index <= types.size() &&
+                    std::find(wanted.begin(), wanted.end(), types[index - 1]) != wanted.end()) {
+                    return true;
+                }
+            }
+            at += count * std::size_t(indexBytes);
+        }
+    }
+    return false;
+}
+
+// Whether the primary picture's own properties turn or mirror it: libheif then applies them as it decodes,
+// and an EXIF orientation, which phones leave in the file as the camera wrote it, is not applied a second
+// time. A turn that belongs to another item (a thumbnail, say) leaves the picture to its EXIF block.
 bool turnsItself(Bytes file) {
     const std::optional<Range> meta = childBox(file, {0, file.size()}, "meta");
     if (!meta || meta->end - meta->begin < 4) {
         return false;
     }
-    const std::optional<Range> iprp = childBox(file, {meta->begin + 4, meta->end}, "iprp"); // a full box
+    const Range children{meta->begin + 4, meta->end}; // a full box
+    const std::optional<std::uint32_t> primary = primaryItem(file, children);
+    const std::optional<Range> iprp = childBox(file, children, "iprp");
     const std::optional<Range> ipco = iprp ? childBox(file, *iprp, "ipco") : std::nullopt;
-    return ipco && (childBox(file, *ipco, "irot") || childBox(file, *ipco, "imir"));
+    return primary && ipco &&
+           itemHasProperty(file, *iprp, *primary, propertyTypes(file, *ipco), {"irot", "imir"});
 }
 
 // The orientation of the picture's EXIF block, which starts with the offset of its TIFF header; 0 for none.

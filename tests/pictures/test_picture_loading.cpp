@@ -292,6 +292,17 @@ QByteArray heicWithExifOrientation(const char* name, int orientation) {
     return file;
 }
 
+// The fixture with its irot property left in the file but given to no item: the picture's second item is
+// associated with ispe, pixi and irot (the third to fifth properties); pixi takes irot's place.
+QByteArray withTurnOfNoItem(QByteArray heic) {
+    const qsizetype at = heic.indexOf(QByteArray("\x00\x02\x03\x03\x84\x85", 6));
+    if (at < 0) {
+        qFatal("no irot association in the fixture");
+    }
+    heic[at + 5] = '\x84';
+    return heic;
+}
+
 // A PNG with a text chunk after its image data that claims far more bytes (512 MB) than the file has.
 QByteArray pngWithRunawayText(const QByteArray& png) {
     const QByteArray end = png.right(12); // IEND
@@ -580,6 +591,9 @@ private slots:
         // tools show it, whatever its EXIF block says.
         QTest::newRow("heic irot, EXIF orientation 6")
             << heicWithExifOrientation("quarter-turned-exif.heic", 6) << tall << bottomLeft;
+        // A turn that is no property of the picture's own does not stand in for its EXIF block.
+        QTest::newRow("heic irot of no item, EXIF orientation 6")
+            << withTurnOfNoItem(heicWithExifOrientation("quarter-turned-exif.heic", 6)) << tall << topRight;
     }
     void orientedElsewhere() {
         QFETCH(QByteArray, bytes);
