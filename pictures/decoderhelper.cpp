@@ -51,8 +51,9 @@ constexpr char kMallocTunables[] =
 // much of it, enough for most pictures short of a camera's whole photo.
 constexpr std::size_t kPreparedAnswerBytes = metafile::kPreparedAnswerBytes;
 
-// Time for the picture to be painted before the unused part of that memory goes (see giveBackPagesFrom).
-constexpr std::chrono::milliseconds kGiveBackAfter{100};
+// Time for the picture to be painted before a helper that answered is ended and the unused part of its
+// answer's memory goes (see letGo).
+constexpr std::chrono::milliseconds kEndAfterAnswer{100};
 
 // The program, its arguments and its environment, made before the fork: the child may not allocate.
 struct Launch {
@@ -280,6 +281,11 @@ public:
         if (m_mapped != nullptr) {
             ::munmap(m_mapped, kPreparedAnswerBytes);
         }
+        if (m_unusedFrom > 0) {
+            // The memory past the pixels, mapped ahead but unused, lives on with them: its pages go back.
+            ::fallocate(m_answer, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(m_unusedFrom),
+                        off_t(kMaxPixelBytes) - off_t(m_unusedFrom));
+        }
         ::close(m_answer);
         ::close(m_channel);
         if (m_pidfd >= 0) {
@@ -307,7 +313,8 @@ public:
 
     // The answer's pixels, mapped in this process: what was mapped ahead, grown to their length where they
     // need more, or a new mapping. Whoever takes them unmaps the whole mapping. The pages past the pixels are
-    // given back; their addresses stay mapped, as unmapping them would cost the picture's wait as much.
+    // given back as the helper is let go; their addresses stay mapped, as unmapping them would cost the
+    // picture's wait as much.
     Mapping takePixels(std::size_t length) {
         if (m_mapping.joinable()) {
             m_mapping.join();
@@ -328,7 +335,7 @@ public:
         if (pixels.address == MAP_FAILED) {
             return {nullptr, 0};
         }
-        giveBackPagesFrom(roundedToPages(length));
+        m_unusedFrom = roundedToPages(length);
         return pixels;
     }
 
@@ -394,9 +401,7 @@ public:
         out.resize(length);
         if (length == qint64(sizeof(metafile::OutputHeader))) {
             // A whole answer's header on a channel the helper has closed: the pixels are in place before it.
-            // The helper is ended now rather than waited for: taking down its memory would hold the picture
-            // up, and whoever lets it go reaps it.
-            ::kill(m_pid, SIGKILL);
+            // The helper waits to be ended by whoever lets it go (see letGo).
             return Outcome::Answered;
         }
         return endedWell(deadline) ? Outcome::Answered : Outcome::Failed;
@@ -406,23 +411,6 @@ private:
     Helper(const DecoderSettings& settings, pid_t pid, int channel, int answer)
         : m_settings(settings), m_pid(pid), m_channel(channel), m_answer(answer),
           m_pidfd(int(::syscall(SYS_pidfd_open, pid, 0))), m_started(Clock::now()) {}
-
-    // The memory past the pixels lives on with them, mapped ahead but unused: its pages are given back, off
-    // the thread that waits for the picture, and once the picture has been painted. Pages mapped in the game
-    // are taken from every core that runs one of its threads, each interrupted to forget them: done at once,
-    // it held up the painting of a small picture's preview by more than its whole decoding.
-    void giveBackPagesFrom(std::size_t offset) {
-        const int answer = ::fcntl(m_answer, F_DUPFD_CLOEXEC, 0);
-        if (answer < 0) {
-            return;
-        }
-        std::thread([answer, offset] {
-            std::this_thread::sleep_for(kGiveBackAfter);
-            ::fallocate(answer, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(offset),
-                        off_t(kMaxPixelBytes) - off_t(offset));
-            ::close(answer);
-        }).detach();
-    }
 
     static std::size_t roundedToPages(std::size_t length) {
         const auto page = std::size_t(::sysconf(_SC_PAGESIZE));
@@ -464,6 +452,7 @@ private:
     void* m_mapped = nullptr;
     Clock::time_point m_started;
     bool m_reaped = false;
+    std::size_t m_unusedFrom = 0; // where the pixels taken end
 };
 
 // The helper started ahead of a choice, if one waits.
@@ -539,10 +528,15 @@ qint64 preparedDecoderProcess() {
 }
 
 namespace {
-// A helper that has answered, reaped off the thread that waits for the picture: a process's memory takes
-// milliseconds to take down.
+// A helper that has answered, ended and reaped off the thread that waits for the picture, and once the
+// picture has been painted: taking down a process's memory, and taking the unused pages of the answer's from
+// every core that runs one of the game's threads, each interrupted to forget them, held up the painting of a
+// small picture's preview by more than its whole decoding.
 void letGo(std::unique_ptr<Helper> helper) {
-    std::thread([ended = std::move(helper)]() mutable { ended.reset(); }).detach();
+    std::thread([ended = std::move(helper)]() mutable {
+        std::this_thread::sleep_for(kEndAfterAnswer);
+        ended.reset();
+    }).detach();
 }
 
 // What a helper said, and the helper, whose memory holds the answer's pixels.

@@ -4,9 +4,9 @@
 // natural extent, to standard output. Every picture a player gives is parsed here and nowhere else, because
 // picture parsers face untrusted files: the game starts this process under time and memory limits, and it
 // confines itself before it looks at the picture, so that whatever a crafted file makes of a parser stays
-// inside a process that can do nothing but answer. Exit status 0 with a complete answer, anything else is a
-// failure. Its one argument: how long, in milliseconds, it waits for the request (a helper started ahead of a
-// choice).
+// inside a process that can do nothing but answer. The answer is whole once its header has come and the
+// channel has closed; the helper then waits for the game to end it. An exit is a failure. Its one argument:
+// how long, in milliseconds, it waits for the request (a helper started ahead of a choice).
 #include "confinement.h"
 #include "format.h"
 #include "formats.h"
@@ -240,10 +240,22 @@ int decodeOne(int argc, char** argv) {
     }
     return answer(*picture, layers) ? 0 : 4;
 }
+
+// Once it has answered, the helper waits for the game to end it, when the picture has been painted: taking
+// down its memory now would take a core from the painting.
+[[noreturn]] void waitToBeEnded() {
+    for (;;) {
+        ::pause();
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
-    // The answer is complete once written: the process ends at once, without taking down Qt, fontconfig
-    // and the decoders' thread pools one by one, which the game would otherwise wait for.
-    ::_exit(decodeOne(argc, argv));
+    // A failure ends the process at once, without taking down Qt, fontconfig and the decoders' thread pools
+    // one by one, which the game would otherwise wait for.
+    const int status = decodeOne(argc, argv);
+    if (status == 0) {
+        waitToBeEnded();
+    }
+    ::_exit(status);
 }
