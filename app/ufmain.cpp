@@ -79,7 +79,7 @@ UFMain::UFMain(ranking::Module1& ranking, Services services)
       m_endPreparedLoad(services.endPreparedLoad ? std::move(services.endPreparedLoad)
                                                  : [] { pictures::endPreparedDecoder(); }),
       m_slideDuration(services.slideDuration), m_slide(std::make_unique<platform::TimedSteps>(*m_clock)),
-      m_busyPointer(m_clock->makeAlarm()) {
+      m_busyPointer(m_clock->makeAlarm()), m_loadAhead(new LoadAhead(m_loadPicture, this)) {
     // The built-in photo decodes on a second core while the controls are made: the first frame needs both.
     QFuture<platform::Picture> builtin =
         QtConcurrent::run([side = pictures::neededLongSide(devicePixelRatioF())] {
@@ -239,11 +239,12 @@ void UFMain::connectEvents() {
         target == Picture2 ? Picture2_OLEDragDrop(data) : Form_OLEDragDrop(data);
     });
     connect(m_surface, &FormSurface::dragEntered, this, [this](const QMimeData* data) {
-        if (pictures::firstDroppedFile(data)) {
-            m_prepareLoad();
+        if (const std::optional<QString> path = pictures::firstDroppedFile(data);
+            path && m_phase != Phase::Closed) {
+            m_loadAhead->start(*path, pictures::neededLongSide(devicePixelRatioF()));
         }
     });
-    connect(m_surface, &FormSurface::dragLeft, this, [this] { m_endPreparedLoad(); });
+    connect(m_surface, &FormSurface::dragLeft, m_loadAhead, &LoadAhead::abandon);
     for (int i = 0; i < engine::kTileCount; ++i) {
         connect(Picture1[static_cast<std::size_t>(i)], &PictureBox::clicked, this,
                 [this, i] { Picture1_Click(i); });
@@ -373,6 +374,7 @@ void UFMain::shutDown() {
         m_loading = nullptr;
     }
     unsetCursor();
+    m_loadAhead->abandon();
     m_endPreparedLoad();
     m_game.stop();
     Timer1->stop();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/game.h"
+#include "loadahead.h"
 #include "platform/picture.h"
 #include "platform/services.h"
 
@@ -24,7 +25,6 @@ class QLabel;
 class QMimeData;
 class QPushButton;
 class QTimer;
-template <typename T> class QFutureWatcher;
 
 namespace platform {
 class Dialogs;
@@ -38,10 +38,6 @@ struct Placement;
 
 class FormSurface;
 class KeySink;
-
-// Decodes a picture file at no more than a long side, away from the window's thread; the future holds an
-// empty picture when the file cannot be shown.
-using PictureLoader = std::function<QFuture<platform::Picture>(const QString& path, int neededLongSide)>;
 
 // What the main window takes from outside; anything left empty gets the real service.
 struct UFMainServices {
@@ -179,6 +175,7 @@ private:
     std::unique_ptr<platform::TimedSteps> m_slide;
     std::unique_ptr<platform::Alarm> m_busyPointer;
     QFutureWatcher<platform::Picture>* m_loading = nullptr;
+    LoadAhead* m_loadAhead = nullptr; // the picture of a drag over the window
 
     // Controls, in creation order.
     FormSurface* m_surface = nullptr;

@@ -92,7 +92,7 @@ void UFMain::takePicture(const QString& path, std::function<void()> then) {
         then();
         becomeIdle();
     });
-    m_loading->setFuture(m_loadPicture(path, pictures::neededLongSide(devicePixelRatioF())));
+    m_loading->setFuture(m_loadAhead->take(path, pictures::neededLongSide(devicePixelRatioF())));
 }
 
 void UFMain::loadDroppedPicture(const std::optional<QString>& path) {

@@ -76,6 +76,7 @@ void FormSurface::dropEvent(QDropEvent* event) {
     const std::optional<const QWidget*> target = dropTargetAt(event->position().toPoint());
     if (!target) {
         event->ignore();
+        emit dragLeft(); // a refused drop ends the drag as a leave would, and Qt sends none after it
         return;
     }
     event->acceptProposedAction();

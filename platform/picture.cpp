@@ -49,4 +49,15 @@ std::unique_ptr<QFile> openRegularFile(const QString& path) {
     return file;
 }
 
+std::optional<FileStamp> fileStamp(const QString& path) {
+    struct stat st {};
+    if (path.startsWith(u':') || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    const auto ns = [](const timespec& t) { return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return FileStamp{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size),
+                     ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 } // namespace platform

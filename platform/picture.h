@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class QFile;
 
@@ -38,6 +40,17 @@ private:
 // Opens a file for reading only when it is a regular file (or a Qt resource): a pipe, a device or a
 // directory, which a drop can name as easily as a picture, would block the game or feed it endlessly.
 std::unique_ptr<QFile> openRegularFile(const QString& path);
+
+// What tells one state of a file from another: the same file name, replaced, written to or touched since,
+// has another stamp (its change time moves with every write, and no program can set it back).
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of the regular file a path names now; nothing for anything else or a missing file.
+std::optional<FileStamp> fileStamp(const QString& path);
 
 QSizeF extentOfPixels(QSize pixels); // HiMetric at 96 dpi
 

@@ -185,10 +185,12 @@ private slots:
         QCOMPARE(w.currentPicture().width(), 80 * 2540.0 / 96);
     }
 
-    // The decoding is got ready while the player chooses: when a drag with a file comes over the window and
-    // when the file dialog opens; it is let go when the drag leaves or the dialog is cancelled.
+    // The decoding is got ready while the player chooses: a drag with a file over the window starts loading
+    // that file at once, and the file dialog, once open, gets a helper ready; the dialog lets it go when
+    // cancelled.
     void decodingGotReadyWhileThePlayerChooses() {
-        Fixture f;
+        testing::GatedLoader gate;
+        Fixture f(std::make_unique<platform::ClockSeededSource>(46), 2ms, {}, &gate);
         UFMain& w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -203,19 +205,20 @@ private slots:
         QMimeData words;
         words.setText(QStringLiteral("no file"));
         dragOver(words);
-        QCOMPARE(f.preparedLoads, 0);
+        QCOMPARE(gate.waiting(), 0);
         QMimeData file;
         file.setUrls({QUrl::fromLocalFile(plainPicture(m_dir, QStringLiteral("over.png"), 30))});
-        int ended = f.endedPreparedLoads;
         dragOver(file);
-        QCOMPARE(f.preparedLoads, 1);
-        QCOMPARE(f.endedPreparedLoads, ended + 1);
+        QCOMPARE(gate.waiting(), 1);
+        QVERIFY(gate.nextPath().endsWith(QStringLiteral("over.png")));
+        gate.release();
+        QCOMPARE(f.preparedLoads, 0);
 
-        ended = f.endedPreparedLoads;
+        int ended = f.endedPreparedLoads;
         click(f, "Command1");
         QWidget* dialog = openedModal();
         QVERIFY(dialog);
-        QCOMPARE(f.preparedLoads, 2);
+        QCOMPARE(f.preparedLoads, 1);
         QCOMPARE(f.endedPreparedLoads, ended);
         QTest::keyClick(dialog, Qt::Key_Escape);
         QTRY_VERIFY(f.idle());

@@ -523,7 +523,8 @@ private slots:
         const auto data = filesData({m_halves});
         auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
         dragAndDrop(surface, surface->rect().center(), data.get(), false);
-        QTRY_COMPARE(gate.waiting(), 1);
+        QTRY_COMPARE(gated.phase(), UFMain::Phase::Loading); // the drop's turn has come
+        QCOMPARE(gate.waiting(), 1);
         m_clock.advance(std::chrono::milliseconds(199));
         QCOMPARE(gated.cursor().shape(), Qt::ArrowCursor);
         m_clock.advance(std::chrono::milliseconds(1));
@@ -533,12 +534,87 @@ private slots:
         QCOMPARE(gated.cursor().shape(), Qt::ArrowCursor);
 
         dragAndDrop(surface, surface->rect().center(), data.get(), false);
-        QTRY_COMPARE(gate.waiting(), 1);
+        QTRY_COMPARE(gated.phase(), UFMain::Phase::Loading); // the drop's turn has come
+        QCOMPARE(gate.waiting(), 1);
         m_clock.advance(std::chrono::milliseconds(150));
         gate.release();
         QTRY_COMPARE(gated.currentPicture().width(), 300 * 2540.0 / 96.0);
         m_clock.advance(std::chrono::seconds(1));
         QCOMPARE(gated.cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // A drag's file is decoded from the moment the drag comes over the window, and its drop takes that
+    // picture: unless the file was written in between, when the drop loads it anew. A drag that leaves lets
+    // its picture go; while its decode still runs, another drag starts none of its own.
+    void dragDecodesAheadOfItsDrop() {
+        testing::GatedLoader gate;
+        UFMain::Services services;
+        services.clock = std::make_unique<testing::ManualClock>(m_clock);
+        services.sound = std::make_unique<testing::RecordingSound>();
+        services.loadPicture = gate.loader();
+        services.dialogs = m_dialogs;
+        UFMain gated(m_ranking, std::move(services));
+        gated.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&gated));
+        auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
+        QWindow* window = gated.windowHandle();
+        const QPoint at = surface->mapTo(&gated, surface->rect().center());
+        const auto enter = [&](const QMimeData& data) {
+            QDragEnterEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &event);
+        };
+        const auto moveAndDrop = [&](const QMimeData& data) {
+            QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &move);
+            QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window, &drop);
+        };
+        const auto leave = [&] {
+            QDragLeaveEvent event;
+            QCoreApplication::sendEvent(window, &event);
+        };
+        const double shown = gated.currentPicture().width();
+        const QString file = write(QStringLiteral("ahead.png"), halvesPng(300));
+        const auto data = filesData({file});
+
+        enter(*data);
+        QCOMPARE(gate.waiting(), 1);
+        QCOMPARE(gate.nextPath(), file);
+        gate.release();
+        QCoreApplication::processEvents();
+        QCOMPARE(gated.currentPicture().width(), shown); // nothing is shown before the drop
+        moveAndDrop(*data);
+        QVERIFY(settled(&gated));
+        QCOMPARE(gate.waiting(), 0);
+        QCOMPARE(gated.currentPicture().width(), 300 * 2540.0 / 96.0);
+
+        enter(*data);
+        write(QStringLiteral("ahead.png"), halvesPng(120));
+        moveAndDrop(*data);
+        QTRY_COMPARE(gate.waiting(), 2);
+        QImage stale(50, 50, QImage::Format_ARGB32_Premultiplied);
+        stale.fill(Qt::black);
+        gate.release(testing::rasterPictureFromImage(stale)); // what the file held as the drag came
+        gate.release();
+        QVERIFY(settled(&gated));
+        QCOMPARE(gated.currentPicture().width(), 120 * 2540.0 / 96.0);
+
+        enter(*data);
+        leave();
+        const auto other = filesData({m_wide});
+        enter(*other);
+        leave();
+        QCOMPARE(gate.waiting(), 1);
+        gate.release();
+        QCoreApplication::processEvents();
+        enter(*other);
+        QCOMPARE(gate.waiting(), 1);
+        QCOMPARE(gate.nextPath(), m_wide);
+        leave();
+        gate.release();
+        QCoreApplication::processEvents();
+        QCOMPARE(gated.currentPicture().width(), 120 * 2540.0 / 96.0);
+        QVERIFY(gated.phase() == UFMain::Phase::Idle);
     }
 
     // Of several files only the first, in the drop's order, is loaded.
