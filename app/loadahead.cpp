@@ -1,10 +1,12 @@
 #include "loadahead.h"
 
+#include <utility>
+
 LoadAhead::LoadAhead(PictureLoader load, QObject* parent) : QObject(parent), m_load(std::move(load)) {
-    connect(&m_watcher, &QFutureWatcherBase::finished, this, &LoadAhead::letGoIfUnwanted);
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, &LoadAhead::done);
 }
 
-void LoadAhead::start(const QString& path, int neededLongSide) {
+void LoadAhead::start(const QString& path, int neededLongSide, std::function<void()> whenDone) {
     // The stamp is taken before the loader opens the file: a change between the two shows at the drop.
     const std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
     if (stamp && matches(path, neededLongSide) && *stamp == m_ahead->stamp) {
@@ -16,13 +18,14 @@ void LoadAhead::start(const QString& path, int neededLongSide) {
     if (!stamp || (m_ahead && !m_ahead->picture.isFinished())) {
         return;
     }
-    m_ahead = Ahead{path, neededLongSide, *stamp, m_load(path, neededLongSide)};
+    m_ahead = Ahead{path, neededLongSide, *stamp, m_load(path, neededLongSide), true, std::move(whenDone)};
     m_watcher.setFuture(m_ahead->picture);
 }
 
 void LoadAhead::abandon() {
     if (m_ahead) {
         m_ahead->wanted = false;
+        m_ahead->whenDone = nullptr;
         letGoIfUnwanted();
     }
 }
@@ -39,6 +42,13 @@ QFuture<platform::Picture> LoadAhead::take(const QString& path, int neededLongSi
 
 bool LoadAhead::matches(const QString& path, int neededLongSide) const {
     return m_ahead && m_ahead->path == path && m_ahead->longSide == neededLongSide;
+}
+
+void LoadAhead::done() {
+    if (m_ahead && m_ahead->picture.isFinished() && m_ahead->whenDone) {
+        std::exchange(m_ahead->whenDone, nullptr)();
+    }
+    letGoIfUnwanted();
 }
 
 void LoadAhead::letGoIfUnwanted() {

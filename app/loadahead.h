@@ -23,9 +23,10 @@ class LoadAhead : public QObject {
 public:
     LoadAhead(PictureLoader load, QObject* parent);
 
-    // A drag with this file came over the window.
-    void start(const QString& path, int neededLongSide);
-    // The drag went away without a drop.
+    // A drag with this file came over the window (or the player went to it in the file dialog). whenDone
+    // runs once its load is done, unless taken or abandoned before.
+    void start(const QString& path, int neededLongSide, std::function<void()> whenDone = {});
+    // The drag went away without a drop (the dialog closed without this file).
     void abandon();
     // The drop's load: the one started ahead when it is for this file as it is now, else a new one.
     QFuture<platform::Picture> take(const QString& path, int neededLongSide);
@@ -40,8 +41,10 @@ private:
         platform::FileStamp stamp;
         QFuture<platform::Picture> picture;
         bool wanted = true; // false once the drag has gone: the picture is let go when done
+        std::function<void()> whenDone;
     };
     bool matches(const QString& path, int neededLongSide) const;
+    void done();
     void letGoIfUnwanted();
 
     PictureLoader m_load;

@@ -41,6 +41,7 @@ void UFMain::Command1_Click() {
         m_dialogs->openFileDialog(
             this, pictures::pictureFilter(), afterDialog([this](const std::optional<QString>& chosen) {
                 if (!chosen) {
+                    m_loadAhead->abandon();
                     m_endPreparedLoad();
                     becomeIdle();
                     return;
@@ -53,6 +54,11 @@ void UFMain::Command1_Click() {
                     m_game.stop();
                     Label1->setText(clockCaption(engine::clockText(0)));
                 });
+            }),
+            // The file the player goes to decodes before it is chosen; once it has, a helper is got ready
+            // again for the file the player may choose instead.
+            afterDialog([this](const QString& seen) {
+                m_loadAhead->start(seen, pictures::neededLongSide(devicePixelRatioF()), m_prepareLoad);
             }));
     });
 }
@@ -84,6 +90,7 @@ void UFMain::takePicture(const QString& path, std::function<void()> then) {
         m_loading = nullptr;
         m_busyPointer->cancel();
         unsetCursor();
+        m_endPreparedLoad(); // one got ready in the dialog after a file decoded ahead, and never used
         if (loaded.isEmpty()) {
             showUnreadablePicture(then); // the previous picture stays
             return;

@@ -14,8 +14,8 @@ public:
     void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then) override {
         platform::messageBox(parent, request, std::move(then));
     }
-    void openFileDialog(QWidget* parent, const QString& filter, FileThen then) override {
-        platform::openFileDialog(parent, filter, std::move(then));
+    void openFileDialog(QWidget* parent, const QString& filter, FileThen then, FileSeen seen) override {
+        platform::openFileDialog(parent, filter, std::move(then), std::move(seen));
     }
 };
 
@@ -64,8 +64,16 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
     box->show();
 }
 
-void openFileDialog(QWidget* parent, const QString& filter, FileThen then) {
+void openFileDialog(QWidget* parent, const QString& filter, FileThen then, FileSeen seen) {
     QFileDialog* dialog = makeOpenFileDialog(parent, filter);
+    if (seen) {
+        QObject::connect(dialog, &QFileDialog::currentChanged, dialog,
+                         [seen = std::move(seen)](const QString& path) {
+                             if (!path.isEmpty()) {
+                                 seen(path);
+                             }
+                         });
+    }
     QObject::connect(
         dialog, &QDialog::finished, dialog, [parent, dialog, then = std::move(then)](int result) {
             takeBackActivation(parent);

@@ -31,9 +31,11 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
 
 // The open-file dialog. The filter is given as "description|patterns|description|patterns…", patterns
 // separated by ";"; they match file names whatever their letter case. then receives the file chosen, or
-// nothing when the player cancels.
+// nothing when the player cancels; seen, if given, each file the player goes to before choosing (a click
+// on it, the arrow keys), while the dialog is open.
 using FileThen = std::function<void(const std::optional<QString>&)>;
-void openFileDialog(QWidget* parent, const QString& filter, FileThen then);
+using FileSeen = std::function<void(const QString&)>;
+void openFileDialog(QWidget* parent, const QString& filter, FileThen then, FileSeen seen = {});
 
 // Gives the keyboard back to window once a dialog over it has closed: not every window manager hands the
 // activation back to the window beneath a closed dialog. A window not shown is left alone.
@@ -44,7 +46,7 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then = {}) = 0;
-    virtual void openFileDialog(QWidget* parent, const QString& filter, FileThen then) = 0;
+    virtual void openFileDialog(QWidget* parent, const QString& filter, FileThen then, FileSeen seen) = 0;
 };
 
 // The real message boxes and open-file dialog, shared by every window that is given nothing else.

@@ -6,6 +6,9 @@
 #include "support/boardtext.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QListView>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -33,6 +36,18 @@ void chooseInDialog(QWidget* dialog, const QString& path) {
     QVERIFY(edit);
     edit->setText(path);
     QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// The row of a file dialog's list that shows this name, once the dialog has read its folder.
+QModelIndex rowNamed(const QListView* list, const QString& name) {
+    const QAbstractItemModel* model = list->model();
+    for (int row = 0; row < model->rowCount(list->rootIndex()); ++row) {
+        const QModelIndex index = model->index(row, 0, list->rootIndex());
+        if (index.data().toString() == name) {
+            return index;
+        }
+    }
+    return {};
 }
 
 QString plainPicture(const QTemporaryDir& dir, const QString& name, int width) {
@@ -222,6 +237,40 @@ private slots:
         QCOMPARE(f.endedPreparedLoads, ended);
         QTest::keyClick(dialog, Qt::Key_Escape);
         QTRY_VERIFY(f.idle());
+        QCOMPARE(f.endedPreparedLoads, ended + 1);
+    }
+
+    // The file the player goes to in the file dialog decodes before it is chosen: choosing it takes that
+    // picture. Meanwhile a helper is got ready again, for a file chosen instead, and let go once the
+    // choice has loaded.
+    void dialogDecodesTheFileGoneTo() {
+        testing::GatedLoader gate;
+        Fixture f(std::make_unique<platform::ClockSeededSource>(47), 2ms, {}, &gate);
+        UFMain& w = f.w();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        plainPicture(m_dir, QStringLiteral("first.bmp"), 40);
+        click(f, "Command1");
+        auto* dialog = qobject_cast<QFileDialog*>(openedModal());
+        QVERIFY(dialog);
+        dialog->setDirectory(m_dir.path());
+        auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        QVERIFY(list);
+        QModelIndex first;
+        QTRY_VERIFY((first = rowNamed(list, QStringLiteral("first.bmp"))).isValid());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(first).center());
+        QCOMPARE(gate.waiting(), 1);
+        QVERIFY(gate.nextPath().endsWith(QStringLiteral("first.bmp")));
+        QCOMPARE(f.preparedLoads, 1);
+        gate.release();
+        QTRY_COMPARE(f.preparedLoads, 2);
+        const int ended = f.endedPreparedLoads;
+        auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        QVERIFY(buttons);
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+        QTRY_VERIFY(f.idle());
+        QCOMPARE(gate.waiting(), 0);
+        QCOMPARE(w.currentPicture().width(), 40 * 2540.0 / 96);
         QCOMPARE(f.endedPreparedLoads, ended + 1);
     }
 

@@ -107,9 +107,10 @@ void TestDialogs::messageBox(QWidget* parent, const platform::MessageRequest& re
     }
 }
 
-void TestDialogs::openFileDialog(QWidget* parent, const QString& filter, platform::FileThen then) {
+void TestDialogs::openFileDialog(QWidget* parent, const QString& filter, platform::FileThen then,
+                                 platform::FileSeen seen) {
     if (!answerFile) {
-        platform::openFileDialog(parent, filter, std::move(then));
+        platform::openFileDialog(parent, filter, std::move(then), std::move(seen));
         return;
     }
     then(answerFile(filter));

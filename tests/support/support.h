@@ -69,7 +69,8 @@ class TestDialogs : public platform::Dialogs {
 public:
     void messageBox(QWidget* parent, const platform::MessageRequest& request,
                     platform::MessageThen then) override;
-    void openFileDialog(QWidget* parent, const QString& filter, platform::FileThen then) override;
+    void openFileDialog(QWidget* parent, const QString& filter, platform::FileThen then,
+                        platform::FileSeen seen) override;
 
     std::function<platform::MessageAnswer(const platform::MessageRequest&)> answerMessage;
     std::function<std::optional<QString>(const QString& filter)> answerFile;
