@@ -105,8 +105,8 @@ std::vector<fixtures::Fill> cells(int width, int height, int columns, int rows) 
     return out;
 }
 
-// A drag over the window, or the file dialog, before the choice: time in which a helper started ahead of it
-// gets ready.
+// A drag over the window, or the file dialog, before the choice: time in which what starts ahead of it gets
+// ready (a helper for the dialog; for a drag, the dragged file's whole decode).
 constexpr int kChoosingMs = 300;
 
 void loadAndPaint(const char* label, const QString& path, int runs,
