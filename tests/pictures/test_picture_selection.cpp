@@ -170,6 +170,18 @@ class PictureSelection : public QObject {
         QCOMPARE(label(), QStringLiteral("経過時間　01:05"));
     }
 
+    // A window of its own, shown, whose picture loads end when the test lets them; null if it never appeared.
+    std::unique_ptr<UFMain> gatedWindow(const testing::GatedLoader& gate) {
+        UFMain::Services services;
+        services.clock = std::make_unique<testing::ManualClock>(m_clock);
+        services.sound = std::make_unique<testing::RecordingSound>();
+        services.loadPicture = gate.loader();
+        services.dialogs = m_dialogs;
+        auto window = std::make_unique<UFMain>(m_ranking, std::move(services));
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get()) ? std::move(window) : nullptr;
+    }
+
     // Opens the picture dialog, and waits until its answer has had its effect.
     void chooseInDialog() {
         w().Command1_Click();
@@ -511,14 +523,9 @@ private slots:
     // A decode that lasts shows the busy pointer over the window until it ends; a quick one never does.
     void busyPointerWhileDecoding() {
         testing::GatedLoader gate;
-        UFMain::Services services;
-        services.clock = std::make_unique<testing::ManualClock>(m_clock);
-        services.sound = std::make_unique<testing::RecordingSound>();
-        services.loadPicture = gate.loader();
-        services.dialogs = m_dialogs;
-        UFMain gated(m_ranking, std::move(services));
-        gated.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&gated));
+        const std::unique_ptr<UFMain> own = gatedWindow(gate);
+        QVERIFY(own);
+        UFMain& gated = *own;
         testing::MessageRecorder messages(m_dialogs);
         const auto data = filesData({m_halves});
         auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
@@ -548,14 +555,9 @@ private slots:
     // its picture go; while its decode still runs, another drag starts none of its own.
     void dragDecodesAheadOfItsDrop() {
         testing::GatedLoader gate;
-        UFMain::Services services;
-        services.clock = std::make_unique<testing::ManualClock>(m_clock);
-        services.sound = std::make_unique<testing::RecordingSound>();
-        services.loadPicture = gate.loader();
-        services.dialogs = m_dialogs;
-        UFMain gated(m_ranking, std::move(services));
-        gated.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&gated));
+        const std::unique_ptr<UFMain> own = gatedWindow(gate);
+        QVERIFY(own);
+        UFMain& gated = *own;
         auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
         QWindow* window = gated.windowHandle();
         const QPoint at = surface->mapTo(&gated, surface->rect().center());
