@@ -3,7 +3,10 @@
 
 #include "filedialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace platform {
@@ -67,12 +70,21 @@ void messageBox(QWidget* parent, const MessageRequest& request, MessageThen then
 void openFileDialog(QWidget* parent, const QString& filter, FileThen then, FileSeen seen) {
     QFileDialog* dialog = makeOpenFileDialog(parent, filter);
     if (seen) {
-        QObject::connect(dialog, &QFileDialog::currentChanged, dialog,
-                         [seen = std::move(seen)](const QString& path) {
-                             if (!path.isEmpty()) {
-                                 seen(path);
-                             }
-                         });
+        QObject::connect(dialog, &QFileDialog::currentChanged, dialog, [seen](const QString& path) {
+            if (!path.isEmpty()) {
+                seen(path);
+            }
+        });
+        // A name typed into the file name box is gone to as well, once it names a file: the list's
+        // selection follows what is typed without making that file the current one.
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            QObject::connect(name, &QLineEdit::textEdited, dialog, [dialog, seen](const QString& text) {
+                const QString path = QDir::cleanPath(dialog->directory().absoluteFilePath(text));
+                if (!text.isEmpty() && QFileInfo(path).isFile()) {
+                    seen(path);
+                }
+            });
+        }
     }
     QObject::connect(
         dialog, &QDialog::finished, dialog, [parent, dialog, then = std::move(then)](int result) {

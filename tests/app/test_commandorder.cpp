@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
@@ -240,9 +241,9 @@ private slots:
         QCOMPARE(f.endedPreparedLoads, ended + 1);
     }
 
-    // The file the player goes to in the file dialog decodes before it is chosen: choosing it takes that
-    // picture. Meanwhile a helper is got ready again, for a file chosen instead, and let go once the
-    // choice has loaded.
+    // The file the player goes to in the file dialog, by a click or by typing its name, decodes before it is
+    // chosen: choosing it takes that picture. Meanwhile a helper is got ready again, for a file chosen
+    // instead, and let go once the choice has loaded.
     void dialogDecodesTheFileGoneTo() {
         testing::GatedLoader gate;
         Fixture f(std::make_unique<platform::ClockSeededSource>(47), 2ms, {}, &gate);
@@ -272,6 +273,25 @@ private slots:
         QCOMPARE(gate.waiting(), 0);
         QCOMPARE(w.currentPicture().width(), 40 * 2540.0 / 96);
         QCOMPARE(f.endedPreparedLoads, ended + 1);
+
+        // A name typed into the box, key by key, decodes once it names the file; Return takes that picture.
+        plainPicture(m_dir, QStringLiteral("second.bmp"), 50);
+        click(f, "Command1");
+        dialog = qobject_cast<QFileDialog*>(openedModal());
+        QVERIFY(dialog);
+        dialog->setDirectory(m_dir.path());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        QTest::keyClicks(name, QStringLiteral("second.bm"));
+        QCOMPARE(gate.waiting(), 0);
+        QTest::keyClicks(name, QStringLiteral("p"));
+        QCOMPARE(gate.waiting(), 1);
+        QVERIFY(gate.nextPath().endsWith(QStringLiteral("second.bmp")));
+        gate.release();
+        QTest::keyClick(name, Qt::Key_Return);
+        QTRY_VERIFY(f.idle());
+        QCOMPARE(gate.waiting(), 0);
+        QCOMPARE(w.currentPicture().width(), 50 * 2540.0 / 96);
     }
 
     // Closing the window ends a load under way and every command waiting: nothing of them runs after.
