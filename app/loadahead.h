@@ -1,4 +1,4 @@
-// Loading a picture ahead of the drop that will ask for it.
+// Loading a picture ahead of the drop, or the dialog's Open, that will ask for it.
 #pragma once
 
 #include "platform/picture.h"
@@ -14,11 +14,11 @@
 // empty picture when the file cannot be shown.
 using PictureLoader = std::function<QFuture<platform::Picture>(const QString& path, int neededLongSide)>;
 
-// A drag carrying a file over the window: the file is decoded while the player still moves to the drop, so
-// that the drop finds its picture ready, where it used to wait for the whole decoding. The drop takes that
-// load only for the same file, unchanged since the drag came (a file written meanwhile is loaded anew), at
-// the same size. At most one load runs ahead at a time; one that no drop takes ends unread, its picture let
-// go as soon as it is done.
+// A drag carrying a file over the window, or a file gone to in the file dialog: the file is decoded while
+// the player still moves to the drop or to Open, so that the choice finds its picture ready rather than
+// waiting for the whole decoding. The choice takes that load only for the same file, unchanged since (a
+// file written meanwhile is loaded anew), at the same size. At most one load runs ahead at a time; one that
+// no choice takes ends unread, its picture let go as soon as it is done.
 class LoadAhead : public QObject {
 public:
     LoadAhead(PictureLoader load, QObject* parent);
