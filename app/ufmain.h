@@ -48,8 +48,8 @@ struct UFMainServices {
     // Every question to the player, the name entry's included.
     std::shared_ptr<platform::Dialogs> dialogs;
     PictureLoader loadPicture;
-    // Get the decoding of a picture ready while the player is still choosing one (a drag over the window, the
-    // file dialog open), and let it go when the choice ends without one.
+    // Get the decoding of a picture ready while the player is still choosing one in the file dialog, and let
+    // it go when the choice ends without one, or has loaded without it.
     std::function<void()> prepareLoad;
     std::function<void()> endPreparedLoad;
     // How long a player's slide takes; tests shorten it to play whole games quickly.
@@ -175,7 +175,8 @@ private:
     std::unique_ptr<platform::TimedSteps> m_slide;
     std::unique_ptr<platform::Alarm> m_busyPointer;
     QFutureWatcher<platform::Picture>* m_loading = nullptr;
-    LoadAhead* m_loadAhead = nullptr; // the picture of a drag over the window
+    LoadAhead* m_loadAhead =
+        nullptr; // the picture of a drag over the window, or of a file gone to in the dialog
 
     // Controls, in creation order.
     FormSurface* m_surface = nullptr;

@@ -27,7 +27,7 @@ signals:
     void clicked();
     // target: the child the drop landed on, or nullptr for the background itself.
     void dropped(const QWidget* target, const QMimeData* data);
-    // A drag came over the window, and went away again without a drop.
+    // A drag came over the window, and went away again without a drop (or with one the window refused).
     void dragEntered(const QMimeData* data);
     void dragLeft();
 

@@ -507,7 +507,7 @@ void prepareDecoder(const DecoderSettings& settings) {
     PreparedSlot& slot = preparedSlot();
     const std::lock_guard lock(slot.mutex);
     if (slot.helper && usable(*slot.helper, settings)) {
-        return; // the dialog opened while a drag is over the window, or the other way round
+        return; // one is ready already: the dialog got one ready again after a file decoded ahead
     }
     slot.helper = Helper::start(settings);
     if (slot.helper) {

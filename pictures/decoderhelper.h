@@ -45,8 +45,8 @@ struct DecoderSettings {
     bool operator==(const DecoderSettings&) const = default;
 };
 
-// Starts a helper ahead of need, so that the next decode with the same settings finds it started (a drag
-// entering the window, the file dialog opening). It ends after settings.preparedLife unused, when the next
+// Starts a helper ahead of need, so that the next decode with the same settings finds it started (the file
+// dialog opening). It ends after settings.preparedLife unused, when the next
 // decode has used it, or at endPreparedDecoder(); at most one waits at a time. Callable from any thread.
 void prepareDecoder(const DecoderSettings& settings = {});
 // Ends the helper started ahead, if one waits (the choice ended without a picture, the game ends).

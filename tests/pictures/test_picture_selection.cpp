@@ -58,25 +58,44 @@ struct Drop {
     bool dropped = false;
 };
 
-// The sequence a file manager's drag produces, as the platform hands it to the window (which picks the widget
-// under the pointer): the enter where the drag comes in, then a move there and at every further point of its
-// path, then the drop where the button is released. Points are in the client area's coordinates.
-Drop dragAndDrop(QWidget* form, const QList<QPoint>& path, const QMimeData* data, bool settle = true) {
+// A drag as the platform hands it to the window (which picks the widget under the pointer), in steps. Points
+// are in the client area's coordinates.
+constexpr Qt::DropActions kDragActions = Qt::CopyAction | Qt::LinkAction;
+QPoint inWindow(const QWidget* form, QPoint at) {
+    return form->mapTo(form->window(), at);
+}
+// The enter where the drag comes in; whether the window took the drag.
+bool enterWith(QWidget* form, QPoint at, const QMimeData* data) {
+    QDragEnterEvent enter(inWindow(form, at), kDragActions, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->window()->windowHandle(), &enter);
+    return enter.isAccepted();
+}
+// A move at every point of the path, then the drop where the button is released, at its last point.
+Drop moveAndDrop(QWidget* form, const QList<QPoint>& path, const QMimeData* data) {
     QWindow* window = form->window()->windowHandle();
-    const auto inWindow = [&](QPoint at) { return QPointF(form->mapTo(form->window(), at)); };
-    const Qt::DropActions actions = Qt::CopyAction | Qt::LinkAction;
     Drop result;
-    QDragEnterEvent enter(inWindow(path.front()).toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window, &enter);
-    result.entered = enter.isAccepted();
     for (const QPoint& at : path) {
-        QDragMoveEvent move(inWindow(at).toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+        QDragMoveEvent move(inWindow(form, at), kDragActions, data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(window, &move);
         result.moved = move.isAccepted();
     }
-    QDropEvent drop(inWindow(path.back()), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(inWindow(form, path.back())), kDragActions, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window, &drop);
     result.dropped = drop.isAccepted();
+    return result;
+}
+// The drag goes away without a drop.
+void leaveFrom(QWidget* form) {
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(form->window()->windowHandle(), &leave);
+}
+
+// The sequence a file manager's drag produces: the enter where the drag comes in, then a move there and at
+// every further point of its path, then the drop where the button is released.
+Drop dragAndDrop(QWidget* form, const QList<QPoint>& path, const QMimeData* data, bool settle = true) {
+    const bool entered = enterWith(form, path.front(), data);
+    Drop result = moveAndDrop(form, path, data);
+    result.entered = entered;
     if (settle) {
         (void)settled(form->window()); // the window loads once the drop has been answered
     }
@@ -559,22 +578,10 @@ private slots:
         QVERIFY(own);
         UFMain& gated = *own;
         auto* surface = gated.findChild<QWidget*>(QStringLiteral("Form"));
-        QWindow* window = gated.windowHandle();
-        const QPoint at = surface->mapTo(&gated, surface->rect().center());
-        const auto enter = [&](const QMimeData& data) {
-            QDragEnterEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(window, &event);
-        };
-        const auto moveAndDrop = [&](const QMimeData& data) {
-            QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(window, &move);
-            QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(window, &drop);
-        };
-        const auto leave = [&] {
-            QDragLeaveEvent event;
-            QCoreApplication::sendEvent(window, &event);
-        };
+        const QPoint at = surface->rect().center();
+        const auto enter = [&](const QMimeData& data) { enterWith(surface, at, &data); };
+        const auto dropThere = [&](const QMimeData& data) { moveAndDrop(surface, {at}, &data); };
+        const auto leave = [&] { leaveFrom(surface); };
         const double shown = gated.currentPicture().width();
         const QString file = write(QStringLiteral("ahead.png"), halvesPng(300));
         const auto data = filesData({file});
@@ -585,14 +592,14 @@ private slots:
         gate.release();
         QCoreApplication::processEvents();
         QCOMPARE(gated.currentPicture().width(), shown); // nothing is shown before the drop
-        moveAndDrop(*data);
+        dropThere(*data);
         QVERIFY(settled(&gated));
         QCOMPARE(gate.waiting(), 0);
         QCOMPARE(gated.currentPicture().width(), 300 * 2540.0 / 96.0);
 
         enter(*data);
         write(QStringLiteral("ahead.png"), halvesPng(120));
-        moveAndDrop(*data);
+        dropThere(*data);
         QTRY_COMPARE(gate.waiting(), 2);
         QImage stale(50, 50, QImage::Format_ARGB32_Premultiplied);
         stale.fill(Qt::black);
